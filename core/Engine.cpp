@@ -1,0 +1,344 @@
+// Running events and lines: group evaluation, dispatch, the pending queue and error reports.
+#include "core/Engine.h"
+
+#include "core/Condition.h"
+
+#include <iostream>
+#include <memory>
+
+namespace ruk {
+
+namespace {
+
+// Immediate events run inside the event they interrupt, on the native stack;
+// past this depth a further immediate event is refused instead of risking the
+// stack (an "error" event whose code raises errors raises no new one anyway).
+constexpr int MaxNativeDepth = 64;
+
+} // namespace
+
+// The parts of the execution state an immediate event may overwrite while it
+// interrupts a line; they are put back so that the interrupted line can finish.
+struct Engine::SavedLine {
+    std::string line;
+    int32_t group_start, group_end;
+    bool abort, rerun;
+};
+
+Engine::Engine(Host* host)
+{
+    if (!host) {
+        m_own_host = std::make_unique<HeadlessHost>(std::cout);
+        host = m_own_host.get();
+    }
+    m_host = host;
+    m_vars.set_error_sink([this](const char* message) { report_error(message); });
+    m_line.reserve(4096);
+    m_fallback = [](Engine& e) -> Result {
+        e.report_error(MsgUnknown);
+        e.set_abort();
+        return std::nullopt;
+    };
+    m_random.seed_from_clock();
+}
+
+Engine::~Engine() = default;
+
+void Engine::set_host(Host* host)
+{
+    m_host = host ? host : m_own_host.get();
+}
+
+void Engine::register_family(std::string_view word, Handler handler)
+{
+    auto it = m_table_index.find(word);
+    if (it != m_table_index.end()) {
+        m_table[it->second].handler = std::move(handler);
+        return;
+    }
+    m_table_index.emplace(std::string(word), m_table.size());
+    m_table.push_back({std::string(word), std::move(handler)});
+}
+
+void Engine::unregister_family(std::string_view word)
+{
+    auto it = m_table_index.find(word);
+    if (it != m_table_index.end())
+        m_table[it->second].handler = nullptr;
+}
+
+bool Engine::has_family(std::string_view word) const
+{
+    auto it = m_table_index.find(word);
+    return it != m_table_index.end() && m_table[it->second].handler;
+}
+
+Result Engine::call_function()
+{
+    return m_fallback(*this);
+}
+
+Result Engine::dispatch_command()
+{
+    if (m_stop)
+        return std::nullopt;
+    auto it = m_table_index.find(std::string_view(m_cmd.word(0)));
+    if (it != m_table_index.end() && m_table[it->second].handler)
+        return m_table[it->second].handler(*this);
+    return m_fallback(*this);
+}
+
+Result Engine::split_command(std::string_view text)
+{
+    if (!m_cmd.split(text)) {
+        // The "error" event may split commands of its own: run what was read.
+        Command read = m_cmd;
+        report_error(MsgSyntax);
+        m_cmd = std::move(read);
+    }
+    return dispatch_command();
+}
+
+Result Engine::eval_group(std::string_view inner, size_t open, size_t close)
+{
+    if (!inner.empty() && inner[0] == tok::Condition)
+        return flag_to_text(eval_condition(*this, inner.substr(1)));
+    if (!inner.empty() && inner[0] == '&')
+        return var_read(inner.substr(1)).value_or(std::string());
+    m_group_start = static_cast<int32_t>(open);
+    m_group_end = static_cast<int32_t>(close);
+    return split_command(inner);
+}
+
+Result Engine::run_line(std::string& buffer, bool execute)
+{
+    // Innermost, leftmost group first. Nothing before `from` holds a group
+    // end, so each search resumes where the last group stood.
+    size_t from = 0;
+    for (;;) {
+        m_group_start = m_group_end = -1;
+        size_t close = buffer.find(tok::GroupClose, from);
+        if (close == std::string::npos)
+            break;
+        size_t open = buffer.rfind(tok::GroupOpen, close);
+        if (open == std::string::npos)
+            break;
+        std::string_view inner(buffer.data() + open + 1, close - open - 1);
+        Result value = eval_group(inner, open, close);
+        if (m_abort) {
+            // A function call took over the line (or a return ended it).
+            m_abort = false;
+            return std::nullopt;
+        }
+        if (open > buffer.size() || close >= buffer.size())
+            return std::nullopt; // the buffer was replaced under us
+        buffer.replace(open, close - open + 1, value ? *value : std::string());
+        from = open;
+    }
+    if (!execute)
+        return buffer;
+    return split_command(buffer);
+}
+
+void Engine::run_lines()
+{
+    while (m_pc != -1 && m_pc < m_code.line_count()) {
+        if (m_abort_request.exchange(false, std::memory_order_relaxed)) {
+            m_pc = -1;
+            m_event_name.clear();
+            return;
+        }
+        m_line.assign(m_code.line(m_pc).command);
+        Result result;
+        do {
+            m_rerun = false;
+            result = run_line(m_line, true);
+            m_abort = false;
+        } while (m_rerun);
+
+        if (result && m_pc >= 0 && m_pc < m_code.line_count() && !m_code.line(m_pc).target.empty()) {
+            std::string target = m_code.line(m_pc).target;
+            Result reference = run_line(target, false);
+            if (reference)
+                var_assign(*reference, *result);
+        }
+        if (m_pc == -1)
+            return;
+        if (m_quit) {
+            m_pc = -1;
+            return;
+        }
+        ++m_pc;
+        if (m_pc > m_code.line_count())
+            report_error(MsgCodeEnd);
+    }
+    m_pc = -1;
+}
+
+bool Engine::run_event(std::string_view name, bool immediate, int window, bool use_group)
+{
+    if (m_stop)
+        return false;
+    std::string full(name.substr(0, 255));
+    if (use_group && window >= 0 && window < WindowSlots && m_group_names[static_cast<size_t>(window)]) {
+        full += ':';
+        full += *m_group_names[static_cast<size_t>(window)];
+    }
+    if (m_code.event_list().find(full) == std::string::npos)
+        return false;
+    if (full == m_event_name && name != "load")
+        return false;
+
+    if (!immediate && m_pc != -1) {
+        queue_event(full, m_host->tick_ms(), window);
+        return false;
+    }
+    if (m_native_depth >= MaxNativeDepth)
+        return false;
+
+    // An event that interrupts a line gets the line buffer back afterwards.
+    const bool nested = m_native_depth > 0;
+    std::optional<SavedLine> saved;
+    if (nested)
+        saved = SavedLine{m_line, m_group_start, m_group_end, m_abort, m_rerun};
+    ++m_native_depth;
+    if (const auto* lines = m_code.event_lines(full)) {
+        const std::vector<int32_t> starts = *lines;
+        for (int32_t start : starts) {
+            if (m_stop)
+                break;
+            m_event_name = full;
+            m_pc = start + 1;
+            m_event_author = window;
+            m_abort = m_rerun = false;
+            run_lines();
+        }
+    }
+    --m_native_depth;
+    if (saved) {
+        m_line = std::move(saved->line);
+        m_group_start = saved->group_start;
+        m_group_end = saved->group_end;
+        m_abort = saved->abort;
+        m_rerun = saved->rerun;
+    }
+    if (m_pc == -1)
+        m_event_name.clear();
+    return true;
+}
+
+bool Engine::queue_event(std::string_view name, int64_t due, int window)
+{
+    if (m_pending.size() >= MaxPendingEvents)
+        return false;
+    int same = 0;
+    for (const auto& p : m_pending)
+        if (p.name == name && ++same >= 2)
+            return false;
+    m_pending.push_back({std::string(name), due, static_cast<int16_t>(window), m_next_pending_id++});
+    return true;
+}
+
+bool Engine::run_pending()
+{
+    const int64_t now = m_host->tick_ms();
+    for (size_t i = 0; i < m_pending.size(); ++i) {
+        if (m_pending[i].due > now)
+            continue;
+        if (m_pc != -1 || m_stop)
+            return false;
+        PendingEvent entry = m_pending[i];
+        if (run_event(entry.name, true, entry.window, false)) {
+            // The event may have queued or run other entries meanwhile.
+            for (size_t k = 0; k < m_pending.size(); ++k) {
+                if (m_pending[k].id == entry.id) {
+                    m_pending.erase(m_pending.begin() + static_cast<std::ptrdiff_t>(k));
+                    break;
+                }
+            }
+            return true;
+        }
+    }
+    return false;
+}
+
+std::string_view Engine::function_name() const
+{
+    return m_flow.calls.empty() ? std::string_view() : std::string_view(m_flow.calls.back().name);
+}
+
+void Engine::append_error_field(std::string& out, std::string_view field)
+{
+    out += field;
+    out += ErrorFieldEnd;
+}
+
+void Engine::report_error(std::string_view message)
+{
+    if (m_event_name == "_initialize")
+        return;
+    std::string text;
+    if (!m_event_name.empty())
+        append_error_field(text, "event." + m_event_name);
+    else if (!m_flow.calls.empty())
+        append_error_field(text, "function." + std::string(function_name()));
+    else
+        append_error_field(text, "");
+    append_error_field(text, int_to_text(m_pc));
+    append_error_field(text, message);
+    append_error_field(text, m_cmd.describe());
+    std::string line_text;
+    if (m_pc >= 0 && m_pc < m_code.line_count()) {
+        const CodeLine& line = m_code.line(m_pc);
+        if (!line.target.empty()) {
+            line_text = line.target;
+            line_text += '=';
+        }
+        line_text += line.command;
+    }
+    append_error_field(text, show_tokens(line_text));
+    m_last_error = std::move(text);
+    if (m_error_observer)
+        m_error_observer(m_last_error);
+    run_event("error", true, 0, false);
+}
+
+int Engine::info_box(std::string text)
+{
+    for (char& c : text)
+        if (c == '#')
+            c = '\n';
+    m_host->clear_drag_state();
+    return m_host->message_box(text, m_caption, InfoBoxFlags, ButtonOk);
+}
+
+const std::optional<std::string>& Engine::group_name(int window) const
+{
+    static const std::optional<std::string> none;
+    if (window < 0 || window >= WindowSlots)
+        return none;
+    return m_group_names[static_cast<size_t>(window)];
+}
+
+void Engine::set_group_name(int window, std::optional<std::string> name)
+{
+    if (window >= 0 && window < WindowSlots)
+        m_group_names[static_cast<size_t>(window)] = std::move(name);
+}
+
+void register_core_words(Engine& engine)
+{
+    engine.register_family("s", [](Engine& e) -> Result {
+        const std::string& p = e.param(1);
+        if (is_int_expression(p))
+            return int_to_text(eval_int(p, 0));
+        return p;
+    });
+    engine.register_family("?", [](Engine& e) -> Result {
+        if (!e.param(2).empty() || !e.param(3).empty())
+            return starts_with_1(e.param(1)) ? e.param(2) : e.param(3);
+        return e.param(1);
+    });
+}
+
+} // namespace ruk

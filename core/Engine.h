@@ -1,0 +1,187 @@
+// The execution engine: running events and lines, groups, dispatch and error reports.
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/CodeStore.h"
+#include "core/Command.h"
+#include "core/Frames.h"
+#include "core/Host.h"
+#include "core/Random.h"
+#include "core/StringMap.h"
+#include "core/Text.h"
+#include "core/VarStore.h"
+
+namespace ruk {
+
+class Engine;
+using Handler = std::function<Result(Engine&)>;
+
+inline constexpr const char* MsgSyntax = "An error has occured. Check syntaxe for the following line : ";
+inline constexpr const char* MsgCodeEnd = "Code structure error : end of code found before end of event.";
+inline constexpr const char* MsgUnknown = "Syntax Error or Unknown keyword or function";
+// Separator that follows each field of the last error text.
+inline constexpr std::string_view ErrorFieldEnd = "\x5E\xA8\x7E\x5E\x7E";
+
+inline constexpr int WindowSlots = 255;
+inline constexpr size_t MaxPendingEvents = 200;
+
+struct PendingEvent {
+    std::string name;
+    int64_t due;
+    int16_t window;
+    uint64_t id;
+};
+
+// One engine: the code store, the variables, the current command, the
+// execution state and the dispatcher's table. Everything runs on one thread;
+// only request_abort() may be called from another.
+//
+// Execution state. The program counter is -1 while no event runs. An event
+// raised while another runs is queued (at most 200 entries, at most two per
+// name) unless it is immediate; an immediate event interrupts the running one,
+// which then ends after its current line, because the program counter,
+// event name and author are not restored. The line being run is kept in the
+// line buffer and its groups are replaced in place; while a group's command
+// runs, group start and end say where it stands, so that a function called
+// there can later put its value back.
+class Engine {
+public:
+    explicit Engine(Host* host = nullptr);
+    ~Engine();
+    Engine(const Engine&) = delete;
+    Engine& operator=(const Engine&) = delete;
+
+    // --- tables ---
+    CodeStore& code() { return m_code; }
+    VarStore& vars() { return m_vars; }
+    Command& cmd() { return m_cmd; }
+    Random& random() { return m_random; }
+    FlowState& flow() { return m_flow; }
+    Host& host() { return *m_host; }
+    void set_host(Host* host);
+
+    // --- the dispatcher's table ---
+    // Registers (or replaces) the handler of a keyword or family word.
+    void register_family(std::string_view word, Handler handler);
+    void unregister_family(std::string_view word);
+    bool has_family(std::string_view word) const;
+    // The handler of commands no entry takes (the script function call).
+    void set_fallback(Handler handler) { m_fallback = std::move(handler); }
+    // Passes the current command to the fallback: families call this for a
+    // sub-command they do not know.
+    Result call_function();
+
+    // --- running code ---
+    bool run_event(std::string_view name, bool immediate = false, int window = -1, bool use_group = false);
+    void run_lines();
+    Result run_line(std::string& buffer, bool execute);
+    Result split_command(std::string_view text);
+    Result dispatch_command();
+    // Runs the first due entry of the pending queue whose event runs, when no
+    // event runs. Returns true when an entry ran.
+    bool run_pending();
+    // Appends to the pending queue unless it is full or holds two entries of
+    // this name. Returns whether it was queued.
+    bool queue_event(std::string_view name, int64_t due, int window);
+    const std::vector<PendingEvent>& pending() const { return m_pending; }
+
+    // Asks running code to stop: checked between lines; the running event
+    // ends. Safe from any thread and from signal handlers.
+    void request_abort() { m_abort_request.store(true, std::memory_order_relaxed); }
+
+    // --- errors and messages ---
+    void report_error(std::string_view message);
+    const std::string& last_error() const { return m_last_error; }
+    void set_last_error(std::string text) { m_last_error = std::move(text); }
+    // Called with the last error text each time an error is reported.
+    void set_error_observer(std::function<void(const std::string&)> observer) { m_error_observer = std::move(observer); }
+    // Shows one of the engine's own messages; "#" becomes a line break.
+    int info_box(std::string text);
+    void set_caption(std::string caption) { m_caption = std::move(caption); }
+    const std::string& caption() const { return m_caption; }
+
+    // --- current command, for handlers ---
+    const std::string& word(int i) const { return m_cmd.word(i); }
+    const std::string& param(int n) const { return m_cmd.param(n); }
+    int32_t param_int(int n, int32_t fallback) const { return m_cmd.param_int(n, fallback); }
+
+    // --- variables, reporting their errors ---
+    Result var_read(std::string_view reference) { return m_vars.read(reference); }
+    int32_t var_assign(std::string_view reference, std::string_view value) { return m_vars.assign(reference, value); }
+
+    // --- execution state ---
+    int32_t pc() const { return m_pc; }
+    void set_pc(int32_t pc) { m_pc = pc; }
+    const std::string& event_name() const { return m_event_name; }
+    void set_event_name(std::string name) { m_event_name = std::move(name); }
+    std::string_view function_name() const;
+    int32_t event_author() const { return m_event_author; }
+    void set_event_author(int32_t window) { m_event_author = window; }
+    std::string& line_buffer() { return m_line; }
+    int32_t group_start() const { return m_group_start; }
+    int32_t group_end() const { return m_group_end; }
+    void set_abort() { m_abort = true; }
+    void set_rerun() { m_rerun = true; }
+    bool quit() const { return m_quit; }
+    void set_quit(bool quit) { m_quit = quit; }
+    bool stopped() const { return m_stop; }
+    void set_stop(bool stop) { m_stop = stop; }
+    const std::optional<std::string>& group_name(int window) const;
+    void set_group_name(int window, std::optional<std::string> name);
+
+private:
+    struct SavedLine;
+    Result eval_group(std::string_view inner, size_t open, size_t close);
+    void append_error_field(std::string& out, std::string_view field);
+
+    Host* m_host;
+    std::unique_ptr<Host> m_own_host;
+    CodeStore m_code;
+    VarStore m_vars;
+    Command m_cmd;
+    Random m_random;
+    FlowState m_flow;
+
+    struct Entry {
+        std::string word;
+        Handler handler;
+    };
+    std::vector<Entry> m_table;
+    StringMap<size_t> m_table_index;
+    Handler m_fallback;
+
+    int32_t m_pc = -1;
+    std::string m_event_name;
+    int32_t m_event_author = -1;
+    std::string m_line;
+    int32_t m_group_start = -1;
+    int32_t m_group_end = -1;
+    bool m_abort = false;
+    bool m_rerun = false;
+    bool m_quit = false;
+    bool m_stop = false;
+    int m_native_depth = 0;
+    std::atomic<bool> m_abort_request{false};
+    std::array<std::optional<std::string>, WindowSlots> m_group_names;
+
+    std::vector<PendingEvent> m_pending;
+    uint64_t m_next_pending_id = 1;
+
+    std::string m_last_error;
+    std::string m_caption;
+    std::function<void(const std::string&)> m_error_observer;
+};
+
+// Registers the core keywords ("s", "?") in the dispatcher's table.
+void register_core_words(Engine& engine);
+
+} // namespace ruk

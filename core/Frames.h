@@ -1,0 +1,45 @@
+// The loop and call stacks that control flow keeps for the engine.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace ruk {
+
+struct ForLoop {
+    int32_t line;
+    int32_t end;
+    int32_t step;
+    int32_t current;
+    int32_t variable; // number in the variable store
+};
+
+// A call frame remembers where the calling line stood: its line number, the
+// line buffer as it was when the call took over, and the group the call was
+// written in (-1 when the call was the line's own command). A return puts the
+// value into that group and re-runs the line from there.
+struct CallFrame {
+    std::string name;
+    int32_t return_line;
+    std::string saved_line;
+    int32_t group_start;
+    int32_t group_end;
+};
+
+// Stacks live for the whole run: ending an event does not unwind them, and a
+// later unmatched "while" "end", "for" "next" or return pops what was left.
+struct FlowState {
+    std::vector<int32_t> whiles;
+    std::vector<ForLoop> fors;
+    std::vector<CallFrame> calls;
+
+    static constexpr size_t MaxWhiles = 2999;
+    static constexpr size_t MaxFors = 3000;
+    static constexpr int32_t MemoryFullDepth = 19000;
+    static constexpr int32_t TerminateDepth = 19899;
+
+    int32_t call_depth() const { return static_cast<int32_t>(calls.size()) - 1; }
+};
+
+} // namespace ruk

@@ -1,0 +1,49 @@
+// Integer expressions and the small text helpers every command handler uses.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace ruk {
+
+// Token bytes of a compiled line.
+namespace tok {
+inline constexpr char Sep = '\x8E';        // between words and between parameters
+inline constexpr char Open = '\x8F';       // opens the parameter list / numeric parenthesis
+inline constexpr char Close = '\x90';      // closes the parameter list / numeric parenthesis
+inline constexpr char GroupOpen = '\x0E';
+inline constexpr char GroupClose = '\x0F';
+inline constexpr char Condition = '\x10';  // first byte of a condition group
+inline constexpr char And = '\x08';
+inline constexpr char Or = '\x09';
+} // namespace tok
+
+// A command's result: a text, or nothing (an assignment is then skipped).
+using Result = std::optional<std::string>;
+
+// Value of an integer expression: digits, blanks, + - * /, and numeric
+// parentheses (0x8F ... 0x90). Items are single-precision values reduced in
+// four left-to-right passes (* then / then - then +); the value is truncated
+// toward zero. Any other byte, or nesting too deep to be a real expression,
+// yields `fallback`. Never fails and never allocates.
+int32_t eval_int(std::string_view text, int32_t fallback);
+
+// True when the text is non-empty, made only of digits, + - * / and the
+// numeric parentheses, and holds at least one digit.
+bool is_int_expression(std::string_view text);
+
+std::string int_to_text(int64_t value);
+std::string flag_to_text(bool flag);
+
+// The token bytes shown as the notation's characters, as error reports and
+// the disassembler print them.
+std::string show_tokens(std::string_view compiled);
+
+// Lower-casing of 8-bit text (ASCII letters only; other bytes unchanged).
+std::string to_lower(std::string_view text);
+char lower_char(char c);
+bool starts_with_1(std::string_view text);
+
+} // namespace ruk

@@ -1,0 +1,1 @@
+// Script packages (placeholder).
