@@ -142,6 +142,16 @@ Result Engine::run_line(std::string& buffer, bool execute)
 
 void Engine::run_lines()
 {
+    run_lines_impl(std::nullopt);
+}
+
+void Engine::run_lines_until_return(size_t depth)
+{
+    run_lines_impl(depth);
+}
+
+void Engine::run_lines_impl(std::optional<size_t> until_depth)
+{
     while (m_pc != -1 && m_pc < m_code.line_count()) {
         if (m_abort_request.exchange(false, std::memory_order_relaxed)) {
             m_pc = -1;
@@ -163,6 +173,8 @@ void Engine::run_lines()
                 var_assign(*reference, *result);
         }
         if (m_pc == -1)
+            return;
+        if (until_depth && m_flow.calls.size() <= *until_depth)
             return;
         if (m_quit) {
             m_pc = -1;

@@ -83,6 +83,9 @@ public:
     // --- running code ---
     bool run_event(std::string_view name, bool immediate = false, int window = -1, bool use_group = false);
     void run_lines();
+    // Runs lines until the call stack is back to `depth` frames (the function
+    // called from outside has returned) or the code ends.
+    void run_lines_until_return(size_t depth);
     Result run_line(std::string& buffer, bool execute);
     Result split_command(std::string_view text);
     Result dispatch_command();
@@ -140,6 +143,7 @@ public:
 
 private:
     struct SavedLine;
+    void run_lines_impl(std::optional<size_t> until_depth);
     Result eval_group(std::string_view inner, size_t open, size_t close);
     void append_error_field(std::string& out, std::string_view field);
 

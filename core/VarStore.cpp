@@ -142,7 +142,7 @@ int32_t VarStore::assign(std::string_view reference, std::string_view value)
             if (!inside.empty())
                 inside.remove_suffix(1);
             idx = eval_int(inside, -1);
-            if (idx < 0) {
+            if (idx < 0 || idx > MaxIndex) {
                 report(MsgBadIndex);
                 return -1;
             }

@@ -50,6 +50,10 @@ public:
     void free(int32_t number);
     void clear();
 
+    // Element indices above this are refused like negative ones: a script
+    // must not be able to exhaust memory with one assignment.
+    static constexpr int32_t MaxIndex = 4'194'303;
+
     int32_t count() const { return static_cast<int32_t>(m_vars.size()); }
     Variable& at(int32_t number) { return m_vars[static_cast<size_t>(number)]; }
     const Variable& at(int32_t number) const { return m_vars[static_cast<size_t>(number)]; }

@@ -1,0 +1,184 @@
+// The "var" family: arrays, counters and the variable table seen from scripts.
+#include "core/Var.h"
+
+#include "core/Engine.h"
+
+#include <algorithm>
+
+namespace ruk {
+
+namespace {
+
+constexpr size_t MaxJoinedText = 256999;
+
+int ascii_lower(unsigned char c)
+{
+    return (c >= 'A' && c <= 'Z') ? c - 'A' + 'a' : c;
+}
+
+bool less_ignoring_case(const std::string& a, const std::string& b)
+{
+    return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+        return ascii_lower(static_cast<unsigned char>(x)) < ascii_lower(static_cast<unsigned char>(y));
+    });
+}
+
+Result array_command(Engine& e)
+{
+    VarStore& vars = e.vars();
+    const std::string& op = e.word(2);
+    const std::string& name = e.param(1);
+
+    if (op == "count" || op == "countex") {
+        int32_t n = vars.find(name);
+        if (n < 0)
+            return "0";
+        const auto& v = vars.at(n);
+        if (op == "countex" && (v.elements.empty() || v.elements[0].empty()))
+            return "0";
+        return int_to_text(v.highest() + 1);
+    }
+    if (op == "getstring") {
+        const std::string separator = e.param(2);
+        const auto& v = vars.at(vars.index(name));
+        if (v.elements.empty())
+            return std::nullopt;
+        std::string joined = VarStore::join(v, separator);
+        if (joined.size() > MaxJoinedText)
+            joined.resize(MaxJoinedText);
+        return joined;
+    }
+    if (op == "clear") {
+        int32_t n = vars.find(name);
+        if (n < 0)
+            return std::nullopt;
+        int32_t keep = e.param_int(2, 0);
+        auto& elements = vars.at(n).elements;
+        if (keep <= 0) {
+            // Zero (and, sensibly, a negative count) leaves one empty element.
+            elements.resize(1);
+            elements[0].clear();
+        } else if (elements.size() > static_cast<size_t>(keep)) {
+            elements.resize(static_cast<size_t>(keep));
+        }
+        return std::nullopt;
+    }
+    if (op == "remove") {
+        int32_t i = e.param_int(2, 0);
+        auto& elements = vars.at(vars.index(name)).elements;
+        if (i >= 0 && static_cast<size_t>(i) < elements.size()) {
+            elements.erase(elements.begin() + i);
+            if (elements.empty())
+                elements.emplace_back();
+        }
+        return std::nullopt;
+    }
+    if (op == "insert") {
+        int32_t i = e.param_int(2, 0);
+        const std::string value = e.param(3);
+        auto& elements = vars.at(vars.index(name)).elements;
+        if (i < 0 || i > VarStore::MaxIndex)
+            return std::nullopt;
+        if (static_cast<size_t>(i) < elements.size())
+            elements.insert(elements.begin() + i, value);
+        else {
+            elements.resize(static_cast<size_t>(i) + 1);
+            elements[static_cast<size_t>(i)] = value;
+        }
+        return std::nullopt;
+    }
+    if (op == "sort") {
+        int32_t n = vars.find(name);
+        if (n >= 0) {
+            auto& elements = vars.at(n).elements;
+            // Stable: texts equal but for letter case keep their order.
+            std::stable_sort(elements.begin(), elements.end(), less_ignoring_case);
+        }
+        return std::nullopt;
+    }
+    return e.call_function();
+}
+
+// "inc" and "dec": adds a step to element 0, wrapping at an optional limit.
+Result step_command(Engine& e, bool down)
+{
+    VarStore& vars = e.vars();
+    const std::string reference = e.param(1);
+    int32_t n = vars.find(reference);
+    if (n < 0) {
+        n = e.var_assign(reference, "0");
+        if (n < 0)
+            return std::nullopt;
+    }
+    int64_t step = e.param_int(2, 1);
+    if (down)
+        step = -step;
+    const auto& elements = vars.at(n).elements;
+    int64_t value = (elements.empty() ? 0 : eval_int(elements[0], 0)) + step;
+    value = std::clamp<int64_t>(value, INT32_MIN, INT32_MAX);
+    if (!e.param(3).empty()) {
+        int32_t limit = e.param_int(3, 0);
+        bool reached = step < 1 ? value <= limit : value >= limit;
+        if (reached)
+            value = e.param_int(4, limit);
+    }
+    std::string text = int_to_text(value);
+    e.var_assign(reference, text);
+    return text;
+}
+
+Result var_family(Engine& e)
+{
+    VarStore& vars = e.vars();
+    const std::string& op = e.word(1);
+    if (op == "array")
+        return array_command(e);
+    if (op == "inc")
+        return step_command(e, false);
+    if (op == "dec")
+        return step_command(e, true);
+    if (op == "free") {
+        vars.free(vars.find(e.param(1)));
+        return std::nullopt;
+    }
+    if (op == "exists")
+        return flag_to_text(vars.find(e.param(1)) >= 0);
+    if (op == "count")
+        return int_to_text(vars.count());
+    if (op == "get") {
+        int32_t n = e.param_int(1, -1);
+        int32_t i = e.param_int(2, 0);
+        if (n < 0 || n >= vars.count() || i < 0 || i > vars.at(n).highest())
+            return std::nullopt;
+        return vars.at(n).elements[static_cast<size_t>(i)];
+    }
+    if (op == "set") {
+        int32_t n = e.param_int(1, -1);
+        int32_t i = e.param_int(2, 0);
+        if (n >= 0 && n < vars.count() && i >= 0 && i <= VarStore::MaxIndex)
+            vars.set_element(n, i, e.param(3));
+        return std::nullopt;
+    }
+    if (op == "getname") {
+        int32_t n = e.param_int(1, -1);
+        if (n < 0 || n >= vars.count())
+            return std::nullopt;
+        return vars.at(n).name;
+    }
+    if (op == "getindex") {
+        int32_t n = vars.find(e.param(1));
+        if (n < 0)
+            return std::nullopt;
+        return int_to_text(n);
+    }
+    return e.call_function();
+}
+
+} // namespace
+
+void register_var_family(Engine& engine)
+{
+    engine.register_family("var", var_family);
+}
+
+} // namespace ruk
