@@ -1,10 +1,174 @@
-// rukc run (placeholder).
+// rukc run: compiles script sources and runs them headless, without the desktop.
 #include "tools/Commands.h"
 
+#include "core/Engine.h"
+#include "core/Language.h"
+#include "system/Misc.h"
+#include "system/Translator.h"
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <iterator>
+#include <mutex>
+#include <thread>
+
+namespace fs = std::filesystem;
 
 namespace rukc {
 
-int cmd_run(const Args&) { std::fprintf(stderr, "rukc run: not available yet\n"); return 2; }
+namespace {
+
+// Ends a runaway script from outside: after the time-out the engine is asked
+// to abort between lines, and the run loop stops.
+class Watchdog {
+public:
+    Watchdog(ruk::Engine& engine, double seconds) : m_engine(engine)
+    {
+        if (seconds <= 0)
+            return;
+        m_thread = std::thread([this, seconds] {
+            std::unique_lock lock(m_mutex);
+            if (!m_cv.wait_for(lock, std::chrono::duration<double>(seconds), [this] { return m_done; })) {
+                m_fired = true;
+                m_engine.request_abort();
+            }
+        });
+    }
+    ~Watchdog()
+    {
+        {
+            std::lock_guard lock(m_mutex);
+            m_done = true;
+        }
+        m_cv.notify_all();
+        if (m_thread.joinable())
+            m_thread.join();
+    }
+    bool fired() const { return m_fired; }
+
+private:
+    ruk::Engine& m_engine;
+    std::thread m_thread;
+    std::mutex m_mutex;
+    std::condition_variable m_cv;
+    bool m_done = false;
+    std::atomic<bool> m_fired{false};
+};
+
+bool read_file(const fs::path& path, std::string& out)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        return false;
+    out.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return !in.bad();
+}
+
+// Compiles one source file or every *.rks of a folder (in name order) into
+// the text the code store loads. Prints compile errors and returns false.
+bool compile_sources(const fs::path& input, std::string& code)
+{
+    std::vector<fs::path> files;
+    std::error_code ec;
+    if (fs::is_directory(input, ec)) {
+        for (const auto& entry : fs::directory_iterator(input, ec))
+            if (entry.is_regular_file() && entry.path().extension() == ".rks")
+                files.push_back(entry.path());
+        std::sort(files.begin(), files.end());
+        if (files.empty()) {
+            std::fprintf(stderr, "rukc run: no .rks files in %s\n", input.c_str());
+            return false;
+        }
+    } else {
+        files.push_back(input);
+    }
+    bool ok = true;
+    for (const auto& file : files) {
+        std::string source;
+        if (!read_file(file, source)) {
+            std::fprintf(stderr, "rukc run: cannot read %s\n", file.c_str());
+            return false;
+        }
+        ruk::CompiledSource compiled = ruk::compile_source(source);
+        for (const auto& error : compiled.errors) {
+            std::fprintf(stderr, "%s:%d: %s (code %d)\n", file.c_str(), error.line, error.message.c_str(), error.code);
+            ok = false;
+        }
+        for (const auto& line : compiled.lines) {
+            code += line;
+            code += "\r\n";
+        }
+    }
+    return ok;
+}
+
+} // namespace
+
+int cmd_run(const Args& args)
+{
+    double timeout = 0;
+    bool verbose = false;
+    std::string input;
+    size_t i = 0;
+    for (; i < args.size(); ++i) {
+        if (args[i] == "--timeout" && i + 1 < args.size())
+            timeout = std::atof(args[++i].c_str());
+        else if (args[i] == "--verbose")
+            verbose = true;
+        else {
+            input = args[i++];
+            break;
+        }
+    }
+    if (input.empty()) {
+        std::fprintf(stderr, "usage: rukc run [--timeout SECONDS] [--verbose] SRC.rks|SRCDIR\n");
+        return 2;
+    }
+    std::string code;
+    if (!compile_sources(input, code))
+        return 1;
+
+    ruk::Engine engine;
+    ruk::register_language(engine);
+    ruk::register_system_family(engine);
+    if (verbose)
+        engine.set_error_observer([](const std::string& text) {
+            std::cerr << text << std::endl;
+        });
+    engine.code().load_text(code);
+
+    Watchdog watchdog(engine, timeout);
+    engine.run_event("_initialize");
+    engine.run_event("initialize");
+    // Queued events run as they fall due, until none is left or the script quits.
+    while (!engine.quit() && !watchdog.fired() && !engine.pending().empty()) {
+        if (engine.run_pending())
+            continue;
+        int64_t now = engine.host().tick_ms();
+        int64_t next = INT64_MAX;
+        for (const auto& p : engine.pending())
+            if (p.due > now)
+                next = std::min(next, p.due);
+        if (next == INT64_MAX)
+            break; // only events that do not exist are left
+        std::this_thread::sleep_for(std::chrono::milliseconds(std::min<int64_t>(next - now, 10)));
+    }
+    if (!watchdog.fired()) {
+        engine.run_event("unload", true);
+        engine.run_event("terminate", true);
+    }
+    engine.set_stop(true);
+    if (watchdog.fired()) {
+        std::fprintf(stderr, "rukc run: stopped after %g seconds\n", timeout);
+        return 3;
+    }
+    return 0;
+}
 
 } // namespace rukc

@@ -1,0 +1,95 @@
+// The in-process script harness.
+#include "tests/support/ScriptHarness.h"
+
+#include "core/Language.h"
+#include "system/Misc.h"
+#include "system/Translator.h"
+
+#include <algorithm>
+
+namespace ruk::test {
+
+int SteppedHost::message_box(std::string_view text, std::string_view, uint32_t, int default_button)
+{
+    m_out << text << '\n';
+    return default_button;
+}
+
+ScriptHarness::ScriptHarness() : m_host(m_out), m_engine(&m_host)
+{
+    register_language(m_engine);
+    register_system_family(m_engine);
+    m_engine.random().seed(12345);
+    m_engine.set_error_observer([this](const std::string& text) {
+        auto fields = error_fields(text);
+        m_errors.push_back(fields.size() > 2 ? fields[2] : text);
+    });
+}
+
+bool ScriptHarness::load(std::string_view source)
+{
+    CompiledSource compiled = compile_source(source);
+    m_compile_errors.clear();
+    for (const auto& error : compiled.errors)
+        m_compile_errors.push_back(std::to_string(error.line) + ": " + error.message);
+    if (!compiled.errors.empty())
+        return false;
+    std::string text;
+    for (const auto& line : compiled.lines) {
+        text += line;
+        text += "\r\n";
+    }
+    m_engine.code().load_text(text);
+    return true;
+}
+
+void ScriptHarness::load_compiled(std::string_view text)
+{
+    m_engine.code().load_text(text);
+}
+
+void ScriptHarness::run(std::string_view event)
+{
+    m_engine.run_event(event);
+    drain();
+}
+
+void ScriptHarness::drain()
+{
+    for (int guard = 0; guard < 100000 && !m_engine.pending().empty() && !m_engine.quit(); ++guard) {
+        if (m_engine.run_pending())
+            continue;
+        // Nothing due that runs: move the clock to the next due time, or
+        // stop when every due entry names an event that does not exist.
+        int64_t next = INT64_MAX;
+        for (const auto& p : m_engine.pending())
+            if (p.due > m_host.tick_ms())
+                next = std::min(next, p.due);
+        if (next == INT64_MAX)
+            break;
+        m_host.advance_to(next);
+    }
+}
+
+std::string ScriptHarness::var(std::string_view reference)
+{
+    return m_engine.vars().read(reference).value_or("<none>");
+}
+
+std::vector<std::string> error_fields(std::string_view text)
+{
+    std::vector<std::string> fields;
+    size_t pos = 0;
+    while (pos < text.size()) {
+        size_t end = text.find(ErrorFieldEnd, pos);
+        if (end == std::string_view::npos) {
+            fields.emplace_back(text.substr(pos));
+            break;
+        }
+        fields.emplace_back(text.substr(pos, end - pos));
+        pos = end + ErrorFieldEnd.size();
+    }
+    return fields;
+}
+
+} // namespace ruk::test
