@@ -153,7 +153,8 @@ void Engine::run_lines_until_return(size_t depth)
 void Engine::run_lines_impl(std::optional<size_t> until_depth)
 {
     while (m_pc != -1 && m_pc < m_code.line_count()) {
-        if (m_abort_request.exchange(false, std::memory_order_relaxed)) {
+        if (m_aborting || m_abort_request.exchange(false, std::memory_order_relaxed)) {
+            m_aborting = true;
             m_pc = -1;
             m_event_name.clear();
             return;
@@ -210,6 +211,8 @@ bool Engine::run_event(std::string_view name, bool immediate, int window, bool u
 
     // An event that interrupts a line gets the line buffer back afterwards.
     const bool nested = m_native_depth > 0;
+    if (!nested)
+        m_aborting = false; // a new, outermost event starts afresh
     std::optional<SavedLine> saved;
     if (nested)
         saved = SavedLine{m_line, m_group_start, m_group_end, m_abort, m_rerun};
@@ -217,7 +220,7 @@ bool Engine::run_event(std::string_view name, bool immediate, int window, bool u
     if (const auto* lines = m_code.event_lines(full)) {
         const std::vector<int32_t> starts = *lines;
         for (int32_t start : starts) {
-            if (m_stop)
+            if (m_stop || m_aborting)
                 break;
             m_event_name = full;
             m_pc = start + 1;
@@ -227,6 +230,8 @@ bool Engine::run_event(std::string_view name, bool immediate, int window, bool u
         }
     }
     --m_native_depth;
+    if (m_native_depth == 0)
+        m_aborting = false; // the whole chain of interrupted events has ended
     if (saved) {
         m_line = std::move(saved->line);
         m_group_start = saved->group_start;

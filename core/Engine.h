@@ -174,6 +174,7 @@ private:
     bool m_quit = false;
     bool m_stop = false;
     int m_native_depth = 0;
+    bool m_aborting = false; // an abort request is ending every running event
     std::atomic<bool> m_abort_request{false};
     std::array<std::optional<std::string>, WindowSlots> m_group_names;
 

@@ -178,7 +178,7 @@ TEST(Engine, MalformedLinesNeverOverrun)
                     + compiled("&b=s({{{x)\n")      // groups never closed
                     + compiled("&c=s(}}1)\n")       // closed, never opened
                     + "\x8F\n\x90\x8E\n"            // lone token bytes
-                    + compiled("&d=s(") + std::string(600000, '7') + compiled(")\n")
+                    + compiled("&d=s(") + std::string(600000, 'q') + compiled(")\n")
                     + compiled("event.end()\n"));
     h.run();
     EXPECT_EQ(h.var("a"), "1");
