@@ -190,7 +190,8 @@ std::vector<std::string> split_params(std::string_view list)
 }
 
 // Wraps every inline command call in a group. A call is a name that starts
-// with a letter or "?" where no name character precedes it, runs over
+// with a letter, "?" or "_" (the prefix that calls a function named like a
+// family) where no name character precedes it, runs over
 // letters, digits, ".", "_", ":" and "@", and is directly followed by an
 // opening parenthesis; the group closes right after the call's matching
 // closing parenthesis. A name not directly followed by a parenthesis is
@@ -230,7 +231,7 @@ std::string wrap_inline_calls(std::string_view text)
             --depth;
             continue;
         }
-        if ((is_letter(c) || c == '?') && (i == 0 || !belongs_to_name(text[i - 1]))) {
+        if ((is_letter(c) || c == '?' || c == '_') && (i == 0 || !belongs_to_name(text[i - 1]))) {
             size_t end = i + 1;
             while (end < n && is_call_char(text[end]))
                 ++end;

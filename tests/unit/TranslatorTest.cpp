@@ -110,6 +110,7 @@ TEST(Translator, InlineCallsAndChoices)
     EXPECT_EQ(tr("&n = 1+str.len(\"a,b)\")*2"), std::string("&n=s\x8F" "1+\x0Estr\x8Elen\x8F" "a,b)\x90\x0F*2\x90"));
     // Calls in several parameters, and a call after a group.
     EXPECT_EQ(tr("f(g(1), h(2))"), compiled("f({g(1)},{h(2)})"));
+    EXPECT_EQ(tr("f(_draw(1), &_x)"), compiled("f({_draw(1)},{&_x})"));
     // Numeric parentheses and names without a list are no calls; neither is
     // a name glued to a digit or a reference.
     EXPECT_EQ(tr("&x = (1+2)*abc"), compiled("&x=s((1+2)*abc)"));
