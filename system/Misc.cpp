@@ -1,5 +1,5 @@
-// The "system" family. FIXME: only "message" so far; the machine queries,
-// processes, dialogs and switches come with the system services.
+// The "system" family. FIXME: only "message" and "lasterror" so far; the
+// machine queries, processes, dialogs and switches come with the system services.
 #include "system/Misc.h"
 
 #include "core/Engine.h"
@@ -15,6 +15,8 @@ Result system_family(Engine& e)
         e.info_box(e.param(1));
         return std::nullopt;
     }
+    if (op == "lasterror")
+        return e.last_error();
     return e.call_function();
 }
 
