@@ -252,6 +252,13 @@ bool unpack_member(int package_fd, const DirectoryEntry& entry, uint64_t offset,
         return copied;
     bool expanded = copied && compressor.expand_file(target, folder + name.substr(0, name.size() - 2));
     ::unlink(target.c_str());
+    // An empty file is stored as a bare stream header announcing zero bytes;
+    // the expansion refuses it but leaves the empty file, which is right.
+    if (!expanded && copied && *entry.size == Compressor::HeaderSize) {
+        uint8_t head[Compressor::HeaderSize];
+        static constexpr uint8_t empty_stream[] = {Compressor::Marker, 0, 0, 0, 0};
+        expanded = read_exact_at(package_fd, head, sizeof head, offset) && std::memcmp(head, empty_stream, sizeof head) == 0;
+    }
     return expanded;
 }
 
