@@ -457,7 +457,7 @@ struct Compressor::State {
                     found_all = true;
                     break;
                 }
-                int next = left_child ^ ((left_child ^ right_child) & -static_cast<int>(greater_or_equal));
+                int next = __builtin_expect_with_probability(greater_or_equal, true, 0.5) ? right_child : left_child;
                 if (next == NIL) {
                     kid[2 * p + greater_or_equal] = r;
                     parent[r] = p;
