@@ -3,6 +3,7 @@
 
 #include "core/Engine.h"
 #include "core/Language.h"
+#include "host/Session.h"
 #include "system/Misc.h"
 #include "system/Translator.h"
 
@@ -17,6 +18,7 @@
 #include <iterator>
 #include <mutex>
 #include <thread>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -127,21 +129,37 @@ int cmd_run(const Args& args)
         }
     }
     if (input.empty()) {
-        std::fprintf(stderr, "usage: rukc run [--timeout SECONDS] [--verbose] SRC.rks|SRCDIR\n");
+        std::fprintf(stderr, "usage: rukc run [--timeout SECONDS] [--verbose] SRC.rks|SRCDIR|PKG.ruk\n");
         return 2;
     }
-    std::string code;
-    if (!compile_sources(input, code))
-        return 1;
-
     ruk::Engine engine;
+    ruk::Session session;
+    const bool package = input.size() > 4 && ruk::to_lower(input.substr(input.size() - 4)) == ".ruk";
+    if (package) {
+        // A package runs from its own working folder, as in the engine.
+        session.package_path = input;
+        if (!session.unpack(engine.random(), nullptr)) {
+            std::fprintf(stderr, "rukc run: cannot read the package %s\n", input.c_str());
+            return 1;
+        }
+        std::string code_file = session.prepare_code();
+        if (::chdir(session.working_folder.c_str()) != 0 || !engine.code().load_code(code_file)) {
+            std::fprintf(stderr, "rukc run: the package %s has no readable code\n", input.c_str());
+            session.delete_working_folder();
+            return 1;
+        }
+    } else {
+        std::string code;
+        if (!compile_sources(input, code))
+            return 1;
+        engine.code().load_text(code);
+    }
     ruk::register_language(engine);
     ruk::register_system_family(engine);
     if (verbose)
         engine.set_error_observer([](const std::string& text) {
             std::cerr << text << std::endl;
         });
-    engine.code().load_text(code);
 
     Watchdog watchdog(engine, timeout);
     engine.run_event("_initialize");
@@ -164,6 +182,8 @@ int cmd_run(const Args& args)
         engine.run_event("terminate", true);
     }
     engine.set_stop(true);
+    if (package)
+        session.delete_working_folder();
     if (watchdog.fired()) {
         std::fprintf(stderr, "rukc run: stopped after %g seconds\n", timeout);
         return 3;

@@ -1,0 +1,78 @@
+// Unpacking a package for a run, building its code file and removing its folder afterwards.
+#include "host/Session.h"
+
+#include "core/Random.h"
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <thread>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace ruk {
+
+std::string Session::temp_root()
+{
+    const char* tmp = std::getenv("TMPDIR");
+    std::string base = (tmp && *tmp) ? tmp : "/tmp";
+    if (base.back() != '/')
+        base += '/';
+    return base + "rukreader/";
+}
+
+bool Session::unpack(Random& random, const std::function<void(const PackageHeader&)>& hold_semaphores)
+{
+    PackageReadOptions options;
+    options.create_working_folder = true;
+    options.create_semaphores = static_cast<bool>(hold_semaphores);
+    options.semaphore_hook = hold_semaphores;
+    options.random = &random;
+    PackageReadResult result = read_package(package_path, header, options);
+    if (!result.header_read)
+        return false;
+    working_folder = result.folder;
+    return true;
+}
+
+std::string Session::prepare_code() const
+{
+    const std::string code = working_folder + "identity.qexe";
+    for (const char* library : {"_identity.lib", "_identity2.lib"}) {
+        std::ifstream in(working_folder + library, std::ios::binary);
+        if (!in)
+            continue;
+        std::ofstream out(code, std::ios::binary | std::ios::app);
+        out << in.rdbuf();
+    }
+    return code;
+}
+
+bool Session::delete_working_folder() const
+{
+    if (working_folder.empty())
+        return true;
+    std::error_code ec;
+    for (const auto& entry : fs::directory_iterator(working_folder, ec)) {
+        if (!entry.is_regular_file(ec) && !entry.is_symlink(ec))
+            continue;
+        bool removed = false;
+        for (int attempt = 0; attempt <= 50 && !removed; ++attempt) {
+            fs::permissions(entry.path(), fs::perms::owner_write, fs::perm_options::add, ec);
+            removed = fs::remove(entry.path(), ec) || !fs::exists(entry.path());
+            if (!removed)
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        if (!removed)
+            return false; // the folder stays, as its file does
+    }
+    if (::chdir("/") != 0) {
+        // The current directory does not matter for the removal itself.
+    }
+    fs::remove(working_folder, ec);
+    return !fs::exists(working_folder);
+}
+
+} // namespace ruk

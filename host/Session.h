@@ -1,0 +1,38 @@
+// One run of a package: its working folder, its code file and its clean-up.
+#pragma once
+
+#include "host/Package.h"
+
+#include <string>
+
+namespace ruk {
+
+class Random;
+
+// What start-up learns about the package it runs, and what shutdown needs.
+struct Session {
+    std::string package_path;    // as given, letter case kept
+    std::string package_name;    // file name without folder and extension
+    std::string working_folder;  // ends in "/"
+    PackageHeader header;        // ids and texts of the package read
+    bool keep_folder = false;    // leave the working folder on disk at exit
+
+    // The temporary root of every engine: $TMPDIR (or /tmp) + "/rukreader/".
+    static std::string temp_root();
+
+    // Unpacks the package into a new working folder. `hold_semaphores` runs
+    // once the header is read (the instance counting of the package and its
+    // family). Returns false when the package cannot be read.
+    bool unpack(Random& random, const std::function<void(const PackageHeader&)>& hold_semaphores);
+
+    // Appends "_identity.lib" and then "_identity2.lib", when present, to the
+    // working folder's "identity.qexe" and returns the code file's path.
+    std::string prepare_code() const;
+
+    // Deletes the plain files of the working folder (retrying a file that
+    // resists), then the folder itself; sub-folders are left alone. Returns
+    // false when something stayed.
+    bool delete_working_folder() const;
+};
+
+} // namespace ruk
