@@ -66,9 +66,8 @@ public:
     bool compress_file(const std::string& src, const std::string& dst);
     bool expand_file(const std::string& src, const std::string& dst);
 
-    struct State;
-
 private:
+    struct State;
     std::unique_ptr<State> m_state;
 };
 
