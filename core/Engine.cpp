@@ -211,8 +211,12 @@ bool Engine::run_event(std::string_view name, bool immediate, int window, bool u
 
     // An event that interrupts a line gets the line buffer back afterwards.
     const bool nested = m_native_depth > 0;
-    if (!nested)
-        m_aborting = false; // a new, outermost event starts afresh
+    if (!nested) {
+        // A new, outermost event starts afresh: a stop asked for while
+        // nothing ran has nothing left to stop.
+        m_aborting = false;
+        m_abort_request.store(false, std::memory_order_relaxed);
+    }
     std::optional<SavedLine> saved;
     if (nested)
         saved = SavedLine{m_line, m_group_start, m_group_end, m_abort, m_rerun};

@@ -97,8 +97,10 @@ public:
     bool queue_event(std::string_view name, int64_t due, int window);
     const std::vector<PendingEvent>& pending() const { return m_pending; }
 
-    // Asks running code to stop: checked between lines; the running event
-    // ends. Safe from any thread and from signal handlers.
+    // Asks running code to stop: checked between lines, it ends the running
+    // event (and every event it interrupted). A request made while nothing
+    // runs is dropped when the next event starts. Safe from any thread and
+    // from signal handlers.
     void request_abort() { m_abort_request.store(true, std::memory_order_relaxed); }
 
     // --- errors and messages ---

@@ -1,1 +1,599 @@
-// placeholder
+// The running engine: start-up, hooks of the message loop, terminate sequence and shutdown.
+#include "host/EngineApp.h"
+
+#include "core/Language.h"
+#include "graphics/Window.h"
+#include "host/InterEngine.h"
+#include "host/KeyCodes.h"
+#include "host/Main.h"
+#include "host/WindowMark.h"
+#include "host/SourceBuild.h"
+#include "system/Extern.h"
+#include "system/Misc.h"
+#include "system/X11Desktop.h"
+
+#include <QAbstractEventDispatcher>
+#include <QApplication>
+#include <QCursor>
+#include <QEvent>
+#include <QFileInfo>
+#include <QIcon>
+#include <QKeyEvent>
+#include <QMessageBox>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QScreen>
+#include <QSocketNotifier>
+#include <QTimer>
+
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <filesystem>
+#include <iostream>
+#include <spawn.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace fs = std::filesystem;
+
+namespace ruk {
+
+namespace {
+
+int g_signal_pipe[2] = {-1, -1};
+Engine* g_signal_engine = nullptr;
+
+void on_signal(int)
+{
+    if (g_signal_engine)
+        g_signal_engine->request_abort();
+    char byte = 1;
+    if (g_signal_pipe[1] >= 0) {
+        ssize_t written = ::write(g_signal_pipe[1], &byte, 1);
+        (void)written;
+    }
+}
+
+std::string trim_text(const std::string& text)
+{
+    size_t a = 0, b = text.size();
+    while (a < b && static_cast<unsigned char>(text[a]) <= 0x20)
+        ++a;
+    while (b > a && static_cast<unsigned char>(text[b - 1]) <= 0x20)
+        --b;
+    return text.substr(a, b - a);
+}
+
+bool contains_ruk(const std::string& path)
+{
+    return to_lower(path).find(".ruk") != std::string::npos;
+}
+
+std::string self_executable()
+{
+    std::error_code ec;
+    auto target = fs::read_symlink("/proc/self/exe", ec);
+    return ec ? std::string("rukengine") : target.string();
+}
+
+// Starts a program without waiting for it; false when it could not start.
+bool spawn_detached(const std::string& program, const std::vector<std::string>& args)
+{
+    std::vector<char*> argv;
+    std::string name = program;
+    argv.push_back(name.data());
+    std::vector<std::string> copy = args;
+    for (auto& a : copy)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+    pid_t pid = 0;
+    return posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv.data(), environ) == 0;
+}
+
+// The button lists of the box types, in the order a box shows them.
+const std::vector<int>& box_buttons(uint32_t type)
+{
+    static const std::vector<int> lists[] = {
+        {1}, {1, 2}, {3, 4, 5}, {6, 7, 2}, {6, 7}, {4, 2},
+    };
+    return lists[type < 6 ? type : 0];
+}
+
+} // namespace
+
+int default_box_answer(uint32_t flags)
+{
+    const auto& buttons = box_buttons(flags & 0xF);
+    size_t preferred = (flags >> 8) & 0xF;
+    return preferred < buttons.size() ? buttons[preferred] : buttons[0];
+}
+
+EngineApp::EngineApp(EngineOptions options) : m_options(std::move(options)), m_engine(this)
+{
+    m_state.headless = m_options.headless;
+    m_desktop = std::make_unique<X11Desktop>();
+}
+
+EngineApp::~EngineApp()
+{
+    m_finished = true;
+    if (m_watchdog.joinable())
+        m_watchdog.join();
+    g_signal_engine = nullptr;
+}
+
+// --- Host -------------------------------------------------------------------
+
+int EngineApp::message_box(std::string_view text, std::string_view caption, uint32_t flags, int default_button)
+{
+    if (m_state.headless) {
+        std::cout.write(text.data(), static_cast<std::streamsize>(text.size()));
+        std::cout << '\n' << std::flush;
+        return default_button;
+    }
+    QMessageBox box;
+    box.setWindowTitle(QString::fromUtf8(caption.data(), static_cast<qsizetype>(caption.size())));
+    box.setText(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
+    switch (flags & 0xF0) {
+    case 0x10: box.setIcon(QMessageBox::Critical); break;
+    case 0x20: box.setIcon(QMessageBox::Question); break;
+    case 0x30: box.setIcon(QMessageBox::Warning); break;
+    case 0x40: box.setIcon(QMessageBox::Information); break;
+    default: break;
+    }
+    if (flags & 0x40000)
+        box.setWindowFlag(Qt::WindowStaysOnTopHint);
+    static const char* const names[] = {"", "OK", "Cancel", "Abort", "Retry", "Ignore", "Yes", "No"};
+    std::vector<std::pair<QPushButton*, int>> buttons;
+    for (int id : box_buttons(flags & 0xF)) {
+        QPushButton* b = box.addButton(QString::fromLatin1(names[id]), QMessageBox::ActionRole);
+        buttons.emplace_back(b, id);
+        if (id == default_button)
+            box.setDefaultButton(b);
+    }
+    box.exec();
+    for (auto& [b, id] : buttons)
+        if (box.clickedButton() == b)
+            return id;
+    return default_button;
+}
+
+int64_t EngineApp::tick_ms()
+{
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+void EngineApp::terminate_application()
+{
+    m_quit_requested = true;
+    m_engine.set_quit(true);
+    QCoreApplication::quit();
+}
+
+// --- Application services ---------------------------------------------------
+
+void EngineApp::terminate_sequence()
+{
+    if (m_engine.stopped())
+        return;
+    m_state.cancel_close = false;
+    raise("unload", 0, true, true);
+    raise("terminate", 0, true, true);
+    if (m_state.cancel_close)
+        return; // a script keeps the engine running
+    m_engine.set_stop(true);
+    m_sequence_ran = true;
+    QApplication::restoreOverrideCursor();
+    if (m_main_window)
+        m_main_window->close_for_shutdown();
+    terminate_application();
+}
+
+void EngineApp::set_title(const std::string& title)
+{
+    QString text = QString::fromUtf8(title.data(), static_cast<qsizetype>(title.size()));
+    QApplication::setApplicationDisplayName(text);
+    if (m_main_window)
+        m_main_window->setWindowTitle(text);
+}
+
+bool EngineApp::set_icon(const std::string& path)
+{
+    if (!QFileInfo::exists(QString::fromStdString(path)))
+        return false;
+    QApplication::setWindowIcon(QIcon(QString::fromStdString(path)));
+    return true;
+}
+
+void EngineApp::minimize()
+{
+    if (m_main_window)
+        m_main_window->showMinimized();
+}
+
+void EngineApp::restore()
+{
+    if (m_main_window)
+        m_main_window->showNormal();
+}
+
+int EngineApp::start_engine(const std::string& parameters, bool)
+{
+    std::vector<std::string> args;
+    if (m_state.headless)
+        args.push_back("--headless");
+    for (auto& a : split_parameter_text(parameters))
+        args.push_back(std::move(a));
+    // The trailing empty arguments of the parameter text are the package's own.
+    return spawn_detached(self_executable(), args) ? 42 : 2;
+}
+
+int EngineApp::count_instances(const std::string& package_id)
+{
+    auto semaphore = InstanceSemaphore::open("sem_rukreader" + package_id, InstanceSemaphore::default_key_folder());
+    return semaphore ? semaphore->holders() : 0;
+}
+
+// --- events -------------------------------------------------------------------
+
+void EngineApp::raise(const char* name, int window, bool immediate, bool use_group)
+{
+    m_engine.run_event(name, immediate, window, use_group);
+}
+
+void EngineApp::handle_engine_message(uint32_t message, uint32_t wparam, uint32_t lparam)
+{
+    InterEngineEvent what = apply_engine_message(m_state.inter_engine, message, wparam, lparam);
+    switch (what) {
+    case InterEngineEvent::Received:
+        raise("extern:received", 0, false, false);
+        break;
+    case InterEngineEvent::ReceivedNum:
+        raise("extern:received:num", 0, false, false);
+        break;
+    case InterEngineEvent::EndRequest:
+        // Destroy the engine window and leave the loop; shutdown then runs
+        // the terminate sequence.
+        if (m_main_window)
+            m_main_window->hide();
+        terminate_application();
+        break;
+    case InterEngineEvent::None:
+        break;
+    }
+}
+
+void EngineApp::handle_exception(const std::string& message)
+{
+    m_engine.set_last_error(message);
+    if (!m_engine.run_event("exception", false, 0, false))
+        terminate_application();
+}
+
+bool EngineApp::nativeEventFilter(const QByteArray& type, void* message, qintptr*)
+{
+    if (type != "xcb_generic_event_t")
+        return false;
+    uint32_t msg = 0, wparam = 0, lparam = 0;
+    if (!m_desktop->decode_engine_message(message, msg, wparam, lparam))
+        return false;
+    handle_engine_message(msg, wparam, lparam);
+    return true;
+}
+
+// The message hook: every input event of an engine window, before the window sees it.
+bool EngineApp::eventFilter(QObject* watched, QEvent* event)
+{
+    if (!watched->isWidgetType() || !dynamic_cast<TrukEngineWin*>(watched))
+        return false;
+    auto* window = static_cast<TrukEngineWin*>(watched);
+    switch (event->type()) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick: {
+        auto* mouse = static_cast<QMouseEvent*>(event);
+        const bool left = mouse->button() == Qt::LeftButton;
+        if (!left && mouse->button() != Qt::RightButton)
+            break;
+        const char* action = event->type() == QEvent::MouseButtonPress     ? "down"
+                             : event->type() == QEvent::MouseButtonRelease ? "up"
+                                                                           : "dblclick";
+        if (event->type() == QEvent::MouseButtonPress && !window->isActiveWindow())
+            raise("mouse:global:activate", 0, false, false);
+        std::string button = std::string("mouse:global:") + (left ? "lbutton:" : "rbutton:") + action;
+        std::string side = std::string("mouse:global:") + (left ? "left:" : "right:") + action;
+        raise(button.c_str(), 0, false, true);
+        raise(side.c_str(), 0, false, false);
+        break;
+    }
+    case QEvent::MouseMove:
+        raise("mouse:global:move", 0, false, false);
+        break;
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease: {
+        auto* key = static_cast<QKeyEvent*>(event);
+        m_state.last_global_key = virtual_key_from_qt(key->key(), key->modifiers());
+        raise(event->type() == QEvent::KeyPress ? "keyboard:global:down" : "keyboard:global:up", 0, false, true);
+        // Ctrl with B, E to U, W or Y never reaches a window.
+        const int k = m_state.last_global_key;
+        if ((key->modifiers() & Qt::ControlModifier)
+            && (k == 'B' || (k >= 'E' && k <= 'U') || k == 'W' || k == 'Y'))
+            return true;
+        break;
+    }
+    case QEvent::Move:
+        raise("window:moved", 0, false, true);
+        break;
+    default:
+        break;
+    }
+    return false;
+}
+
+// --- the idle handler ---------------------------------------------------------
+
+void EngineApp::schedule_idle()
+{
+    if (m_idle_scheduled || m_engine.stopped())
+        return;
+    const int64_t now = tick_ms();
+    int64_t next = INT64_MAX;
+    for (const auto& p : m_engine.pending())
+        next = std::min(next, p.due);
+    if (m_state.continuous_idle || next <= now) {
+        m_idle_scheduled = true;
+        QTimer::singleShot(0, this, [this] { idle_pass(); });
+    } else if (next != INT64_MAX) {
+        m_idle_scheduled = true;
+        QTimer::singleShot(static_cast<int>(std::min<int64_t>(next - now, 1000)), this, [this] { idle_pass(); });
+    }
+}
+
+void EngineApp::idle_pass()
+{
+    m_idle_scheduled = false;
+    if (m_engine.pc() == -1)
+        m_engine.run_pending();
+}
+
+// --- start-up and shutdown -------------------------------------------------------
+
+bool EngineApp::locate_package(std::string& path)
+{
+    path = m_options.package;
+    if (path.empty()) {
+        // An engine named X runs X.ruk beside it.
+        std::string exe = self_executable();
+        std::string lower = to_lower(exe);
+        size_t dot = lower.rfind(".exe");
+        path = dot != std::string::npos ? exe.substr(0, dot) + ".ruk" + exe.substr(dot + 4) : exe + ".ruk";
+    }
+    return true;
+}
+
+void EngineApp::hold_package_semaphores(const PackageHeader& header)
+{
+    m_state.running_family_id = header.family_id;
+    const std::string folder = InstanceSemaphore::default_key_folder();
+    m_package_semaphore = InstanceSemaphore::open("sem_rukreader" + header.package_id, folder);
+    m_family_semaphore = InstanceSemaphore::open("sem_rukreader" + header.family_id, folder);
+    if (m_package_semaphore)
+        m_package_semaphore->hold();
+    if (m_family_semaphore)
+        m_family_semaphore->hold();
+}
+
+void EngineApp::register_families()
+{
+    register_language(m_engine);
+    register_extern_family(m_engine, m_state.inter_engine, *m_desktop);
+    register_window_family(m_engine, m_state, [this](int index) -> TrukEngineWin* {
+        return index == 0 ? m_main_window.get() : nullptr;
+    });
+    register_application_family(m_engine, m_state, m_session, *this);
+    register_system_family(m_engine);
+}
+
+int EngineApp::start_up()
+{
+    m_engine.random().seed_from_clock();
+    m_global_semaphore = InstanceSemaphore::open("sem_rukreader", InstanceSemaphore::default_key_folder());
+    if (m_global_semaphore)
+        m_global_semaphore->hold();
+    std::error_code ec;
+    fs::create_directories(Session::temp_root(), ec);
+    if (m_options.verbose)
+        m_engine.set_error_observer([](const std::string& text) { std::cerr << text << std::endl; });
+
+    std::string path;
+    locate_package(path);
+    m_state.arguments.push_back(path);
+    for (const auto& a : m_options.arguments)
+        m_state.arguments.push_back(a);
+
+    // Sources run as a package built for this run.
+    if (is_source_path(path)) {
+        std::string built = Session::temp_root() + "source-" + m_engine.random().random_id() + ".ruk";
+        PackageWriteOptions options;
+        options.output_path = built;
+        PackageHeader header;
+        header.package_id = fs::path(path).stem().string().substr(0, 16);
+        SourceBuild build = build_package_from_sources(path, options, header);
+        if (!build.ok) {
+            for (const auto& e : build.errors)
+                std::fprintf(stderr, "rukengine: %s\n", e.c_str());
+            return 1;
+        }
+        m_built_package = built;
+        m_state.package_name = fs::path(path).stem().string();
+        path = built;
+    }
+
+    if (!contains_ruk(path)) {
+        m_engine.info_box(path.empty() ? std::string("rukEngine version ") + EngineVersion
+                                       : "Cannot read this file : " + path);
+        return 0;
+    }
+    if (!fs::exists(path, ec)) {
+        m_engine.info_box("Cannot find " + path + "##Engine version " + EngineVersion);
+        return 0;
+    }
+    m_state.package_path = m_built_package.empty() ? path : m_options.package;
+    if (m_state.package_name.empty())
+        m_state.package_name = fs::path(path).stem().string();
+    m_session.package_path = path;
+    if (!m_session.unpack(m_engine.random(), [this](const PackageHeader& h) { hold_package_semaphores(h); })) {
+        bool no_restart = m_options.arguments.size() >= 1 && to_lower(trim_text(m_options.arguments[0])) == "/norestart";
+        if (m_options.verbose)
+            std::fprintf(stderr, "rukengine: cannot read the package %s; %s\n", path.c_str(),
+                         no_restart ? "not starting again" : "starting again with /norestart");
+        if (!no_restart) {
+            std::vector<std::string> args = m_options.engine_flags;
+            args.push_back(path);
+            args.push_back("/norestart");
+            spawn_detached(self_executable(), args);
+        }
+        return 0;
+    }
+    if (::chdir(m_session.working_folder.c_str()) != 0)
+        std::fprintf(stderr, "rukengine: cannot enter %s\n", m_session.working_folder.c_str());
+    m_session.keep_folder = false;
+
+    register_families();
+    // The engine window exists from the start, so that the start-up events
+    // can already size and place it; it is shown once they have run.
+    m_main_window = std::make_unique<TrukEngineWin>(*this, 0);
+    if (!m_engine.code().load_code(m_session.prepare_code())) {
+        std::fprintf(stderr, "rukengine: the package has no readable code\n");
+        return 0;
+    }
+    m_state.start_time = std::chrono::steady_clock::now();
+    install_hooks();
+
+    m_engine.run_event("_initialize", true, 0, false);
+    if (!m_quit_requested)
+        m_engine.run_event("initialize", true, 0, false);
+    if (m_quit_requested || m_engine.stopped())
+        return 0;
+
+    m_main_window->apply_style();
+    if (!m_state.hidden)
+        m_main_window->show();
+    m_state.engine_window_handle = static_cast<uint32_t>(m_main_window->winId());
+    if (!m_state.headless)
+        mark_engine_window(m_desktop->display(), m_state.engine_window_handle);
+    m_desktop->set_own_window(m_state.engine_window_handle,
+                              [this](uint32_t m, uint32_t w, uint32_t l) { handle_engine_message(m, w, l); });
+    QApplication::exec();
+    return 0;
+}
+
+void EngineApp::install_hooks()
+{
+    qApp->installEventFilter(this);
+    qApp->installNativeEventFilter(this);
+    connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock, this,
+            [this] { schedule_idle(); });
+    if (QScreen* screen = QGuiApplication::primaryScreen()) {
+        connect(screen, &QScreen::availableGeometryChanged, this,
+                [this] { raise("system:desktop:changed", 0, false, false); });
+        connect(screen, &QScreen::geometryChanged, this,
+                [this] { raise("system:display:changed", 0, false, false); });
+    }
+    connect(qApp, &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState s) {
+        if (!m_main_window || m_main_window->activation_countdown > 0)
+            return;
+        if (s == Qt::ApplicationActive)
+            raise("gotfocus", 0, false, false);
+        else if (s == Qt::ApplicationInactive)
+            raise("lostfocus", 0, false, false);
+    });
+    install_signal_handlers();
+    start_watchdog();
+}
+
+void EngineApp::install_signal_handlers()
+{
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, g_signal_pipe) != 0)
+        return;
+    g_signal_engine = &m_engine;
+    m_signal_notifier = new QSocketNotifier(g_signal_pipe[0], QSocketNotifier::Read, this);
+    connect(m_signal_notifier, &QSocketNotifier::activated, this, [this] {
+        char byte;
+        ssize_t got = ::read(g_signal_pipe[0], &byte, 1);
+        (void)got;
+        terminate_sequence();
+        terminate_application();
+    });
+    struct sigaction action {};
+    action.sa_handler = on_signal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    sigaction(SIGTERM, &action, nullptr);
+    sigaction(SIGINT, &action, nullptr);
+}
+
+void EngineApp::start_watchdog()
+{
+    if (m_options.timeout <= 0)
+        return;
+    m_watchdog = std::thread([this] {
+        using namespace std::chrono;
+        auto deadline = steady_clock::now() + duration<double>(m_options.timeout);
+        while (!m_finished && steady_clock::now() < deadline)
+            std::this_thread::sleep_for(milliseconds(10));
+        if (m_finished)
+            return;
+        // Stop the running script, then end the engine from its own thread.
+        m_engine.request_abort();
+        QMetaObject::invokeMethod(this, [this] {
+            terminate_sequence();
+            terminate_application();
+        }, Qt::QueuedConnection);
+        // Scripts in "unload" or "terminate" that never end are stopped too.
+        auto hard = steady_clock::now() + seconds(10);
+        while (!m_finished && steady_clock::now() < hard) {
+            std::this_thread::sleep_for(milliseconds(100));
+            m_engine.request_abort();
+        }
+        if (!m_finished)
+            std::_Exit(3);
+    });
+}
+
+void EngineApp::shut_down()
+{
+    if (!m_sequence_ran && m_main_window)
+        terminate_sequence();
+    m_engine.set_stop(true);
+    m_finished = true;
+    if (m_main_window) {
+        m_main_window->close_for_shutdown();
+        m_main_window.reset();
+    }
+    if (!m_session.keep_folder)
+        m_session.delete_working_folder();
+    else if (::chdir("/") != 0) {
+        // nothing else to do: the folder stays
+    }
+    if (!m_built_package.empty()) {
+        std::error_code ec;
+        fs::remove(m_built_package, ec);
+    }
+    for (auto* semaphore : {&m_package_semaphore, &m_family_semaphore, &m_global_semaphore})
+        if (*semaphore)
+            (*semaphore)->release();
+}
+
+int EngineApp::run()
+{
+    int code = start_up();
+    shut_down();
+    return code;
+}
+
+} // namespace ruk

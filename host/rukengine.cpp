@@ -1,1 +1,119 @@
-int main() { return 0; }
+// rukengine: runs one script package (or script sources) on the desktop or headless.
+#include "host/EngineApp.h"
+
+#include <QApplication>
+
+#include <X11/Xlib.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <exception>
+#include <string>
+#include <algorithm>
+
+namespace {
+
+ruk::EngineApp* g_engine = nullptr;
+
+// Exceptions that reach the message loop become the script's "exception" event.
+class EngineApplication : public QApplication {
+public:
+    using QApplication::QApplication;
+    bool notify(QObject* receiver, QEvent* event) override
+    {
+        try {
+            return QApplication::notify(receiver, event);
+        } catch (const std::exception& e) {
+            if (g_engine)
+                g_engine->handle_exception(e.what());
+        } catch (...) {
+            if (g_engine)
+                g_engine->handle_exception("Unknown exception");
+        }
+        return false;
+    }
+};
+
+bool g_verbose = false;
+
+// Qt's own diagnostics reach standard error only with --verbose: standard
+// error belongs to the script's reported errors.
+void qt_messages(QtMsgType type, const QMessageLogContext&, const QString& text)
+{
+    if (g_verbose || type == QtFatalMsg)
+        std::fprintf(stderr, "qt: %s\n", text.toLocal8Bit().constData());
+}
+
+void usage(FILE* out)
+{
+    std::fprintf(out,
+                 "usage: rukengine [--headless] [--timeout SECONDS] [--verbose] PACKAGE.ruk|SOURCE.rks|SOURCEDIR [args...]\n"
+                 "  --headless   run without a display: message boxes print, dialogs cancel\n"
+                 "  --timeout S  end the engine (terminate sequence) after S seconds\n"
+                 "  --verbose    write every reported script error to standard error\n");
+}
+
+bool display_reachable()
+{
+    Display* display = XOpenDisplay(nullptr);
+    if (!display)
+        return false;
+    XCloseDisplay(display);
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    ruk::EngineOptions options;
+    int i = 1;
+    for (; i < argc; ++i) {
+        std::string a = argv[i];
+        if (a == "--headless") {
+            options.headless = true;
+            options.engine_flags.push_back(a);
+        } else if (a == "--verbose") {
+            options.verbose = true;
+            options.engine_flags.push_back(a);
+        } else if (a == "--timeout" && i + 1 < argc) {
+            options.timeout = std::atof(argv[++i]);
+            options.engine_flags.push_back(a);
+            options.engine_flags.push_back(argv[i]);
+        } else if (a == "--help" || a == "-h") {
+            usage(stdout);
+            return 0;
+        } else if (a.size() > 2 && a.compare(0, 2, "--") == 0) {
+            std::fprintf(stderr, "rukengine: unknown option %s\n", a.c_str());
+            usage(stderr);
+            return 2;
+        } else {
+            break;
+        }
+    }
+    if (i < argc)
+        options.package = argv[i++];
+    for (; i < argc; ++i)
+        options.arguments.push_back(argv[i]);
+
+    // The platform is chosen once, here.
+    if (!options.headless && !display_reachable())
+        options.headless = true;
+    if (options.headless && std::find(options.engine_flags.begin(), options.engine_flags.end(), "--headless")
+                                == options.engine_flags.end())
+        options.engine_flags.push_back("--headless");
+    setenv("QT_QPA_PLATFORM", options.headless ? "offscreen" : "xcb", 1);
+    g_verbose = options.verbose;
+    qInstallMessageHandler(qt_messages);
+
+    int qt_argc = 1;
+    char* qt_argv[] = {argv[0], nullptr};
+    EngineApplication app(qt_argc, qt_argv);
+    app.setQuitOnLastWindowClosed(false);
+    ruk::EngineApp engine(std::move(options));
+    g_engine = &engine;
+    int code = engine.run();
+    g_engine = nullptr;
+    return code;
+}

@@ -186,15 +186,25 @@ TEST(Engine, MalformedLinesNeverOverrun)
     EXPECT_EQ(h.var("d").size(), 600000u);
 }
 
-TEST(Engine, AbortRequestEndsARunawayEvent)
+TEST(Engine, AbortRequestEndsEveryEntryOfTheRunningEvent)
 {
     ScriptHarness h;
+    h.engine().register_family("stop", [](Engine& e) -> Result {
+        e.request_abort();
+        return std::nullopt;
+    });
     load(h, "event.initialize()\n"
-            "&n=s({&n}+1)\n"
-            "event.initialize()\n" // declaration reached by running into it
-            "&n=s({&n}+1)\n"
+            "stop()\n"
+            "&n=s(1)\n"
+            "event.end()\n"
+            "event.initialize()\n"
+            "&n=s(2)\n"
             "event.end()\n");
-    h.engine().request_abort();
     h.run();
     EXPECT_EQ(h.var("n"), "<none>");
+    // A request made while nothing runs does not stop the next event.
+    h.engine().request_abort();
+    load(h, "event.again()\n&m=s(1)\n");
+    h.run("again");
+    EXPECT_EQ(h.var("m"), "1");
 }

@@ -1,0 +1,121 @@
+// The running engine: start-up, the message loop's hooks, the terminate sequence and shutdown.
+#pragma once
+
+#include "core/Engine.h"
+#include "host/Application.h"
+#include "host/HostState.h"
+#include "host/Semaphore.h"
+#include "host/Session.h"
+
+#include <QAbstractNativeEventFilter>
+#include <QObject>
+
+#include <atomic>
+#include <memory>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+class QSocketNotifier;
+
+namespace ruk {
+
+class TrukEngineWin;
+class X11Desktop;
+
+struct EngineOptions {
+    bool headless = false;
+    double timeout = 0;      // seconds; 0 = none
+    bool verbose = false;    // reported errors go to standard error
+    std::string package;     // PACKAGE, SOURCE.rks or SOURCEDIR; empty = beside the executable
+    std::vector<std::string> arguments; // the package's own arguments
+    std::vector<std::string> engine_flags; // the options as given, for a restart
+};
+
+inline constexpr const char* EngineVersion = "304";
+
+// One engine process. It is the language core's host (boxes, the clock),
+// the application family's services, the application-wide message hook and
+// the receiver of X11 messages from other engines.
+//
+// Life cycle: run() locates the package, holds the instance semaphores,
+// unpacks it into a working folder, loads its code, runs "_initialize" and
+// "initialize", creates the engine window and runs the message loop. The
+// terminate sequence ("unload", "terminate", then the stop flag and the
+// windows closed) runs once, from whichever end comes first: a script,
+// Escape or a right click on the engine window, an end request from another
+// engine, SIGTERM/SIGINT or the time-out. Shutdown then deletes the working
+// folder and gives the semaphore units back.
+class EngineApp : public QObject, public Host, public ApplicationServices, public QAbstractNativeEventFilter {
+public:
+    explicit EngineApp(EngineOptions options);
+    ~EngineApp() override;
+
+    // The whole run; returns the process exit code.
+    int run();
+
+    Engine& engine() { return m_engine; }
+    HostState& state() { return m_state; }
+
+    // Host
+    int message_box(std::string_view text, std::string_view caption, uint32_t flags, int default_button) override;
+    int64_t tick_ms() override;
+    void terminate_application() override;
+
+    // ApplicationServices
+    void terminate_sequence() override;
+    void set_title(const std::string& title) override;
+    bool set_icon(const std::string& path) override;
+    void minimize() override;
+    void restore() override;
+    int start_engine(const std::string& parameters, bool hidden) override;
+    int count_instances(const std::string& package_id) override;
+
+    // Raises an event for window 0 or a script window.
+    void raise(const char* name, int window, bool immediate, bool use_group);
+    // A message from another engine (or this one): text transfer, numbers, end request.
+    void handle_engine_message(uint32_t message, uint32_t wparam, uint32_t lparam);
+    // The last error text becomes the exception's message and "exception" runs;
+    // without such an event the application ends.
+    void handle_exception(const std::string& message);
+
+    bool nativeEventFilter(const QByteArray& type, void* message, qintptr* result) override;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    int start_up();
+    void shut_down();
+    bool locate_package(std::string& path);
+    void hold_package_semaphores(const PackageHeader& header);
+    void register_families();
+    void install_hooks();
+    void idle_pass();
+    void schedule_idle();
+    void install_signal_handlers();
+    void start_watchdog();
+
+    EngineOptions m_options;
+    Engine m_engine;
+    HostState m_state;
+    Session m_session;
+    std::unique_ptr<X11Desktop> m_desktop;
+    std::optional<InstanceSemaphore> m_global_semaphore;
+    std::optional<InstanceSemaphore> m_package_semaphore;
+    std::optional<InstanceSemaphore> m_family_semaphore;
+    std::unique_ptr<TrukEngineWin> m_main_window;
+    std::string m_built_package;     // a package built from sources, removed at the end
+    bool m_sequence_ran = false;     // the terminate sequence has stopped the engine
+    bool m_quit_requested = false;   // the application was asked to end
+    bool m_idle_scheduled = false;
+    QSocketNotifier* m_signal_notifier = nullptr;
+    std::thread m_watchdog;
+    std::atomic<bool> m_finished{false};
+};
+
+// The engine's answer for a box without a user: the default button of its type.
+int default_box_answer(uint32_t flags);
+
+} // namespace ruk

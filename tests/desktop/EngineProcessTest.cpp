@@ -1,0 +1,119 @@
+// The engine as a process: instances, working folders, signals, restarts and start-up messages.
+#include "tests/desktop/EngineProcess.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <filesystem>
+
+using namespace ruk::test;
+namespace fs = std::filesystem;
+
+namespace {
+
+const char* instances_script = R"(
+event.initialize()
+    if (app.getparam(1) = wait)
+        system.message("ready " app.countinstances())
+        doevent.never(600000)
+    if.else()
+        system.message(app.countinstances() " " app.getparam(1) "|" app.getparam(13) "|")
+        app.close(app.getparam(2))
+    if.end()
+event.end()
+
+event.unload()
+    system.message("unload")
+event.end()
+
+event.terminate()
+    system.message("terminate")
+event.end()
+)";
+
+struct EngineRun : ::testing::Test {
+    TempRoot root;
+    std::string script;
+    void SetUp() override { script = root.write("inst/instances.rks", instances_script); }
+};
+
+} // namespace
+
+TEST_F(EngineRun, CountsItselfEndsAndRemovesItsWorkingFolder)
+{
+    EngineProcess engine({"--headless", "--timeout", "20", script, "x"}, root.path());
+    EXPECT_EQ(engine.wait(30), 0) << engine.err();
+    EXPECT_EQ(engine.out(), "1 x||\nunload\nterminate\n");
+    EXPECT_TRUE(root.working_folders().empty());
+}
+
+TEST_F(EngineRun, CloseWithOneKeepsTheWorkingFolder)
+{
+    EngineProcess engine({"--headless", "--timeout", "20", script, "x", "1"}, root.path());
+    EXPECT_EQ(engine.wait(30), 0) << engine.err();
+    auto folders = root.working_folders();
+    ASSERT_EQ(folders.size(), 1u);
+    EXPECT_TRUE(fs::exists(folders[0] + "/identity.qexe"));
+}
+
+TEST_F(EngineRun, SecondEngineSeesTheFirstAndAKilledEngineGivesItsUnitBack)
+{
+    EngineProcess first({"--headless", "--timeout", "60", script, "wait"}, root.path());
+    ASSERT_TRUE(first.wait_for_line("ready 1", 30)) << first.out() << first.err();
+    {
+        EngineProcess second({"--headless", "--timeout", "20", script, "y"}, root.path());
+        EXPECT_EQ(second.wait(30), 0);
+        EXPECT_EQ(second.out().substr(0, 4), "2 y|");
+    }
+    first.signal(SIGKILL);
+    first.wait(10);
+    EngineProcess third({"--headless", "--timeout", "20", script, "z"}, root.path());
+    EXPECT_EQ(third.wait(30), 0);
+    EXPECT_EQ(third.out().substr(0, 4), "1 z|");
+}
+
+TEST_F(EngineRun, SigtermRunsTheTerminateSequenceAndCleansUp)
+{
+    EngineProcess engine({"--headless", "--timeout", "60", script, "wait"}, root.path());
+    ASSERT_TRUE(engine.wait_for_line("ready 1", 30)) << engine.err();
+    EXPECT_EQ(root.working_folders().size(), 1u);
+    engine.signal(SIGTERM);
+    EXPECT_EQ(engine.wait(30), 0);
+    EXPECT_EQ(engine.out(), "ready 1\nunload\nterminate\n");
+    EXPECT_TRUE(root.working_folders().empty());
+}
+
+TEST_F(EngineRun, TimeoutStopsARunawayScript)
+{
+    std::string runaway = root.write("loop.rks", "event.initialize()\n while (1)\n &n = &n + 1\n while.end()\n"
+                                                 "event.end()\nevent.terminate()\n system.message(\"terminate\")\nevent.end()\n");
+    EngineProcess engine({"--headless", "--timeout", "1", runaway}, root.path());
+    EXPECT_EQ(engine.wait(30), 0);
+    EXPECT_EQ(engine.out(), "terminate\n");
+    EXPECT_TRUE(root.working_folders().empty());
+}
+
+TEST_F(EngineRun, UnreadablePackageRestartsOnceWithNoRestart)
+{
+    std::string header(305, '\0');
+    header[0] = 'Q';
+    header.replace(293, 12, "abc         ");
+    std::string bad = root.write("bad.ruk", header);
+    EngineProcess engine({"--headless", "--verbose", bad}, root.path());
+    EXPECT_EQ(engine.wait(30), 0);
+    // The first engine starts a second with "/norestart", which ends quietly.
+    EXPECT_NE(engine.err().find("starting again with /norestart"), std::string::npos) << engine.err();
+    EXPECT_NE(engine.err().find("not starting again"), std::string::npos) << engine.err();
+    EXPECT_EQ(engine.out(), "");
+}
+
+TEST_F(EngineRun, StartUpMessages)
+{
+    EngineProcess missing({"--headless", root.path() + "/Missing.ruk"}, root.path());
+    EXPECT_EQ(missing.wait(30), 0);
+    EXPECT_EQ(missing.out(), "Cannot find " + root.path() + "/Missing.ruk\n\nEngine version 304\n");
+    std::string notes = root.write("Notes.txt", "hello");
+    EngineProcess text({"--headless", notes}, root.path());
+    EXPECT_EQ(text.wait(30), 0);
+    EXPECT_EQ(text.out(), "Cannot read this file : " + notes + "\n");
+}
