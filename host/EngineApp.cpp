@@ -129,7 +129,7 @@ EngineApp::~EngineApp()
 
 int EngineApp::message_box(std::string_view text, std::string_view caption, uint32_t flags, int default_button)
 {
-    if (m_state.headless) {
+    if (m_state.headless || m_options.print_boxes) {
         std::cout.write(text.data(), static_cast<std::streamsize>(text.size()));
         std::cout << '\n' << std::flush;
         return default_button;
@@ -171,6 +171,13 @@ void EngineApp::terminate_application()
 {
     m_quit_requested = true;
     m_engine.set_quit(true);
+    // A box still open would hold its own loop: it answers as if cancelled.
+    for (int guard = 0; guard < 16; ++guard) {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (!modal)
+            break;
+        modal->close();
+    }
     QCoreApplication::quit();
 }
 

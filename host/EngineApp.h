@@ -28,6 +28,7 @@ struct EngineOptions {
     bool headless = false;
     double timeout = 0;      // seconds; 0 = none
     bool verbose = false;    // reported errors go to standard error
+    bool print_boxes = false; // message boxes print and answer their default, even with a display
     std::string package;     // PACKAGE, SOURCE.rks or SOURCEDIR; empty = beside the executable
     std::vector<std::string> arguments; // the package's own arguments
     std::vector<std::string> engine_flags; // the options as given, for a restart

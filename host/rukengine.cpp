@@ -48,10 +48,12 @@ void qt_messages(QtMsgType type, const QMessageLogContext&, const QString& text)
 void usage(FILE* out)
 {
     std::fprintf(out,
-                 "usage: rukengine [--headless] [--timeout SECONDS] [--verbose] PACKAGE.ruk|SOURCE.rks|SOURCEDIR [args...]\n"
+                 "usage: rukengine [--headless] [--timeout SECONDS] [--verbose] [--print-boxes] PACKAGE.ruk|SOURCE.rks|SOURCEDIR [args...]\n"
                  "  --headless   run without a display: message boxes print, dialogs cancel\n"
                  "  --timeout S  end the engine (terminate sequence) after S seconds\n"
-                 "  --verbose    write every reported script error to standard error\n");
+                 "  --verbose    write every reported script error to standard error\n"
+                 "  --print-boxes  message boxes print their text and answer their default button,\n"
+                 "               also with a display (for logs and tests)\n");
 }
 
 bool display_reachable()
@@ -76,6 +78,9 @@ int main(int argc, char** argv)
             options.engine_flags.push_back(a);
         } else if (a == "--verbose") {
             options.verbose = true;
+            options.engine_flags.push_back(a);
+        } else if (a == "--print-boxes") {
+            options.print_boxes = true;
             options.engine_flags.push_back(a);
         } else if (a == "--timeout" && i + 1 < argc) {
             options.timeout = std::atof(argv[++i]);
