@@ -3,6 +3,8 @@
 
 #include "core/Engine.h"
 #include "core/Language.h"
+#include "host/Application.h"
+#include "host/HostState.h"
 #include "host/Session.h"
 #include "system/Misc.h"
 #include "system/Translator.h"
@@ -61,6 +63,35 @@ private:
     std::condition_variable m_cv;
     bool m_done = false;
     std::atomic<bool> m_fired{false};
+};
+
+// The application family without a desktop: closing runs "unload" and
+// "terminate" and ends the run; there is no title, icon or other engine.
+class HeadlessServices : public ruk::ApplicationServices {
+public:
+    explicit HeadlessServices(ruk::Engine& engine, ruk::HostState& state) : m_engine(engine), m_state(state) {}
+    void terminate_sequence() override
+    {
+        if (m_engine.stopped())
+            return;
+        m_state.cancel_close = false;
+        m_engine.run_event("unload", true, 0, true);
+        m_engine.run_event("terminate", true, 0, true);
+        if (m_state.cancel_close)
+            return;
+        m_engine.set_stop(true);
+        m_engine.set_quit(true);
+    }
+    void set_title(const std::string&) override {}
+    bool set_icon(const std::string& path) override { return fs::exists(path); }
+    void minimize() override {}
+    void restore() override {}
+    int start_engine(const std::string&, bool) override { return 2; }
+    int count_instances(const std::string&) override { return 1; }
+
+private:
+    ruk::Engine& m_engine;
+    ruk::HostState& m_state;
 };
 
 bool read_file(const fs::path& path, std::string& out)
@@ -134,6 +165,8 @@ int cmd_run(const Args& args)
     }
     ruk::Engine engine;
     ruk::Session session;
+    ruk::HostState state;
+    HeadlessServices services(engine, state);
     const bool package = input.size() > 4 && ruk::to_lower(input.substr(input.size() - 4)) == ".ruk";
     if (package) {
         // A package runs from its own working folder, as in the engine.
@@ -155,7 +188,13 @@ int cmd_run(const Args& args)
         engine.code().load_text(code);
     }
     ruk::register_language(engine);
+    ruk::register_application_family(engine, state, session, services);
     ruk::register_system_family(engine);
+    state.arguments.push_back(input);
+    for (; i < args.size(); ++i)
+        state.arguments.push_back(args[i]);
+    state.package_path = input;
+    state.package_name = fs::path(input).stem().string();
     if (verbose)
         engine.set_error_observer([](const std::string& text) {
             std::cerr << text << std::endl;
@@ -165,7 +204,7 @@ int cmd_run(const Args& args)
     engine.run_event("_initialize");
     engine.run_event("initialize");
     // Queued events run as they fall due, until none is left or the script quits.
-    while (!engine.quit() && !watchdog.fired() && !engine.pending().empty()) {
+    while (!engine.quit() && !engine.stopped() && !watchdog.fired() && !engine.pending().empty()) {
         if (engine.run_pending())
             continue;
         int64_t now = engine.host().tick_ms();
@@ -177,10 +216,8 @@ int cmd_run(const Args& args)
             break; // only events that do not exist are left
         std::this_thread::sleep_for(std::chrono::milliseconds(std::min<int64_t>(next - now, 10)));
     }
-    if (!watchdog.fired()) {
-        engine.run_event("unload", true);
-        engine.run_event("terminate", true);
-    }
+    if (!watchdog.fired())
+        services.terminate_sequence();
     engine.set_stop(true);
     if (package)
         session.delete_working_folder();
