@@ -590,4 +590,21 @@ PackageWriteResult write_package(const PackageWriteOptions& options, const Packa
     return PackageWriteResult::Written;
 }
 
+const char* write_result_text(PackageWriteResult result)
+{
+    switch (result) {
+    case PackageWriteResult::Written:
+        return "package written";
+    case PackageWriteResult::CannotCreateOutput:
+        return "the output file could not be created or written";
+    case PackageWriteResult::TooManyFiles:
+        return "the folder yields 5000 or more files to pack";
+    case PackageWriteResult::CannotOpenFile:
+        return "a file to pack could not be opened or read";
+    case PackageWriteResult::NameTooLong:
+        return "a file name is too long (45 characters or more, or 44 for a file that is compressed)";
+    }
+    return "unknown result";
+}
+
 } // namespace ruk

@@ -136,6 +136,9 @@ struct PackageWriteOptions {
 // after CannotOpenFile is incomplete.
 PackageWriteResult write_package(const PackageWriteOptions& options, const PackageHeader& current);
 
+// A sentence for a writer result, for messages.
+const char* write_result_text(PackageWriteResult result);
+
 // True when the lower-cased extension (from the last dot, dot included)
 // occurs anywhere in the media list text; no extension counts as media.
 bool is_media_name(std::string_view name);

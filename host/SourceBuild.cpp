@@ -53,18 +53,6 @@ private:
     std::string m_path;
 };
 
-const char* write_result_text(PackageWriteResult result)
-{
-    switch (result) {
-    case PackageWriteResult::Written: return "written";
-    case PackageWriteResult::CannotCreateOutput: return "the package file cannot be created";
-    case PackageWriteResult::TooManyFiles: return "the folder holds 5000 or more files to pack";
-    case PackageWriteResult::CannotOpenFile: return "a file to pack cannot be opened";
-    case PackageWriteResult::NameTooLong: return "a file name is too long for a package (45 characters or more, or 44 for a compressed file)";
-    }
-    return "unknown result";
-}
-
 } // namespace
 
 bool is_source_path(const std::string& path)

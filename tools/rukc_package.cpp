@@ -3,6 +3,7 @@
 
 #include "core/Random.h"
 #include "host/Package.h"
+#include "host/SourceBuild.h"
 #include "host/Zip.h"
 #include "system/Translator.h"
 
@@ -109,30 +110,13 @@ bool pack_settings(const char* command, const ParsedArgs& args, ruk::PackageHead
     return true;
 }
 
-const char* write_result_text(ruk::PackageWriteResult result)
-{
-    switch (result) {
-    case ruk::PackageWriteResult::Written:
-        return "package written";
-    case ruk::PackageWriteResult::CannotCreateOutput:
-        return "the output file could not be created or written";
-    case ruk::PackageWriteResult::TooManyFiles:
-        return "the folder yields 5000 or more files to pack";
-    case ruk::PackageWriteResult::CannotOpenFile:
-        return "a file to pack could not be opened or read";
-    case ruk::PackageWriteResult::NameTooLong:
-        return "a file name is too long (45 characters or more, or 44 for a file that is compressed)";
-    }
-    return "unknown result";
-}
-
 int run_writer(const char* command, const std::string& folder, const ruk::PackageHeader& header,
     ruk::PackageWriteOptions options, const std::string& shown_folder)
 {
     options.source_folder = folder;
     ruk::PackageWriteResult result = ruk::write_package(options, header);
     if (result != ruk::PackageWriteResult::Written) {
-        std::fprintf(stderr, "rukc %s: %s: %s (code %d)\n", command, shown_folder.c_str(), write_result_text(result),
+        std::fprintf(stderr, "rukc %s: %s: %s (code %d)\n", command, shown_folder.c_str(), ruk::write_result_text(result),
             static_cast<int>(result));
         return 1;
     }
@@ -149,51 +133,6 @@ bool require_folder(const char* command, const std::string& folder)
     }
     return true;
 }
-
-std::optional<std::string> read_text_file(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return std::nullopt;
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-bool has_extension(const std::string& name, std::string_view ext)
-{
-    if (name.size() < ext.size())
-        return false;
-    for (size_t i = 0; i < ext.size(); ++i) {
-        char c = name[name.size() - ext.size() + i];
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-        if (c != ext[i])
-            return false;
-    }
-    return true;
-}
-
-// A folder under the temporary folder, removed with its contents.
-class ScratchFolder {
-public:
-    ScratchFolder()
-    {
-        const char* tmp = std::getenv("TMPDIR");
-        std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/rukc-build-XXXXXX";
-        if (::mkdtemp(pattern.data()))
-            m_path = pattern;
-    }
-    ~ScratchFolder()
-    {
-        if (!m_path.empty()) {
-            std::error_code ec;
-            fs::remove_all(m_path, ec);
-        }
-    }
-    const std::string& path() const { return m_path; }
-
-private:
-    std::string m_path;
-};
 
 } // namespace
 
@@ -224,67 +163,13 @@ int cmd_build(const Args& raw)
     const std::string& folder = args->positional[0];
     if (!require_folder("build", folder))
         return 1;
-
-    std::vector<std::string> names;
-    std::error_code ec;
-    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
-        if (it->is_regular_file(ec))
-            names.push_back(it->path().filename().string());
-    }
-    std::sort(names.begin(), names.end());
-
-    std::vector<std::string> code;
-    bool failed = false;
-    int sources = 0;
-    for (const std::string& name : names) {
-        if (!has_extension(name, ".rks"))
-            continue;
-        ++sources;
-        auto text = read_text_file(fs::path(folder) / name);
-        if (!text) {
-            std::fprintf(stderr, "rukc build: cannot read %s\n", name.c_str());
-            failed = true;
-            continue;
-        }
-        ruk::CompiledSource compiled = ruk::compile_source(*text);
-        for (const ruk::CompileError& e : compiled.errors)
-            std::fprintf(stderr, "%s:%d: %s (code %d)\n", name.c_str(), e.line, e.message.c_str(), e.code);
-        failed = failed || !compiled.errors.empty();
-        code.insert(code.end(), compiled.lines.begin(), compiled.lines.end());
-    }
-    if (sources == 0) {
-        std::fprintf(stderr, "rukc build: %s holds no .rks source\n", folder.c_str());
+    ruk::SourceBuild build = ruk::build_package_from_sources(folder, options, header);
+    for (const std::string& error : build.errors)
+        std::fprintf(stderr, "%s\n", error.c_str());
+    if (!build.ok)
         return 1;
-    }
-    if (failed)
-        return 1;
-
-    // The package is built from a copy, so the user's folder stays as it was
-    // and the sources are not packed.
-    ScratchFolder scratch;
-    if (scratch.path().empty()) {
-        std::fprintf(stderr, "rukc build: cannot create a temporary folder\n");
-        return 1;
-    }
-    for (const std::string& name : names) {
-        if (has_extension(name, ".rks") || name == "identity.qexe")
-            continue;
-        fs::copy_file(fs::path(folder) / name, fs::path(scratch.path()) / name, ec);
-        if (ec) {
-            std::fprintf(stderr, "rukc build: cannot copy %s: %s\n", name.c_str(), ec.message().c_str());
-            return 1;
-        }
-    }
-    std::string code_file = ruk::encode_code_file(code);
-    {
-        std::ofstream out(fs::path(scratch.path()) / "identity.qexe", std::ios::binary);
-        out.write(code_file.data(), static_cast<std::streamsize>(code_file.size()));
-        if (!out) {
-            std::fprintf(stderr, "rukc build: cannot write the code file\n");
-            return 1;
-        }
-    }
-    return run_writer("build", scratch.path(), header, options, folder);
+    std::printf("%s: package id %s\n", options.output_path.c_str(), header.package_id.c_str());
+    return 0;
 }
 
 int cmd_list(const Args& raw)
