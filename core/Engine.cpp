@@ -245,7 +245,36 @@ bool Engine::run_event(std::string_view name, bool immediate, int window, bool u
     }
     if (m_pc == -1)
         m_event_name.clear();
+    if (!nested && m_pending_exception) {
+        std::string message = std::move(*m_pending_exception);
+        m_pending_exception.reset();
+        if (m_exception_handler)
+            m_exception_handler(message);
+        else
+            handle_exception(message);
+    }
     return true;
+}
+
+void Engine::raise_exception(std::string message)
+{
+    if (m_native_depth == 0) {
+        // Nothing runs that could be unwound: handle it at once.
+        if (m_exception_handler)
+            m_exception_handler(message);
+        else
+            handle_exception(message);
+        return;
+    }
+    m_pending_exception = std::move(message);
+    m_aborting = true;
+}
+
+void Engine::handle_exception(const std::string& message)
+{
+    m_last_error = message;
+    if (!run_event("exception", false, 0, false))
+        m_host->terminate_application();
 }
 
 bool Engine::queue_event(std::string_view name, int64_t due, int window)

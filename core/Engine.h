@@ -104,6 +104,16 @@ public:
     void request_abort() { m_abort_request.store(true, std::memory_order_relaxed); }
 
     // --- errors and messages ---
+    // An exception of the engine's own (a failed date encoding, say): the
+    // running code stops after its current line, as if the exception had
+    // unwound it, and then the exception handler runs with the message. The
+    // default handler stores the message as the last error text and raises
+    // "exception"; when no such event runs, the application is asked to end.
+    void raise_exception(std::string message);
+    void set_exception_handler(std::function<void(const std::string&)> handler) { m_exception_handler = std::move(handler); }
+    // What the default handler does, for hosts that handle exceptions of
+    // their own the same way.
+    void handle_exception(const std::string& message);
     void report_error(std::string_view message);
     const std::string& last_error() const { return m_last_error; }
     void set_last_error(std::string text) { m_last_error = std::move(text); }
@@ -186,6 +196,8 @@ private:
     std::string m_last_error;
     std::string m_caption;
     std::function<void(const std::string&)> m_error_observer;
+    std::function<void(const std::string&)> m_exception_handler;
+    std::optional<std::string> m_pending_exception;
 };
 
 // Registers the core keywords ("s", "?") in the dispatcher's table.

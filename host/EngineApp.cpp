@@ -276,9 +276,7 @@ void EngineApp::handle_engine_message(uint32_t message, uint32_t wparam, uint32_
 
 void EngineApp::handle_exception(const std::string& message)
 {
-    m_engine.set_last_error(message);
-    if (!m_engine.run_event("exception", false, 0, false))
-        terminate_application();
+    m_engine.handle_exception(message);
 }
 
 bool EngineApp::nativeEventFilter(const QByteArray& type, void* message, qintptr*)

@@ -208,3 +208,38 @@ TEST(Engine, AbortRequestEndsEveryEntryOfTheRunningEvent)
     h.run("again");
     EXPECT_EQ(h.var("m"), "1");
 }
+
+TEST(Engine, ExceptionsEndTheRunningCodeThenRaiseTheExceptionEvent)
+{
+    ScriptHarness h;
+    h.engine().register_family("boom", [](Engine& e) -> Result {
+        e.raise_exception("Invalid argument to date encode");
+        return std::nullopt;
+    });
+    load(h, "event.initialize()\n"
+            "f()\n"
+            "&after=s(no)\n"
+            "event.end()\n"
+            "function.f()\n"
+            "boom()\n"
+            "&inside=s(no)\n"
+            "return()\n"
+            "event.exception()\n"
+            "&seen=s({system.lasterror()})\n");
+    h.run();
+    EXPECT_EQ(h.var("after"), "<none>");
+    EXPECT_EQ(h.var("inside"), "<none>");
+    EXPECT_EQ(h.var("seen"), "Invalid argument to date encode");
+    EXPECT_EQ(h.host().terminations(), 0);
+
+    // Without an "exception" event the application is asked to end.
+    ScriptHarness bare;
+    bare.engine().register_family("boom", [](Engine& e) -> Result {
+        e.raise_exception("broken");
+        return std::nullopt;
+    });
+    bare.load_compiled(compiled("event.initialize()\nboom()\n"));
+    bare.run();
+    EXPECT_EQ(bare.host().terminations(), 1);
+    EXPECT_EQ(bare.engine().last_error(), "broken");
+}
