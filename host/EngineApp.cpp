@@ -9,7 +9,9 @@
 #include "host/WindowMark.h"
 #include "host/SourceBuild.h"
 #include "system/Extern.h"
+#include "system/Disk.h"
 #include "system/Misc.h"
+#include "system/Time.h"
 #include "system/X11Desktop.h"
 
 #include <QAbstractEventDispatcher>
@@ -395,6 +397,8 @@ void EngineApp::hold_package_semaphores(const PackageHeader& header)
 void EngineApp::register_families()
 {
     register_language(m_engine);
+    register_time_family(m_engine, m_state);
+    register_disk_family(m_engine);
     register_extern_family(m_engine, m_state.inter_engine, *m_desktop);
     register_window_family(m_engine, m_state, [this](int index) -> TrukEngineWin* {
         return index == 0 ? m_main_window.get() : nullptr;

@@ -6,7 +6,9 @@
 #include "host/Application.h"
 #include "host/HostState.h"
 #include "host/Session.h"
+#include "system/Disk.h"
 #include "system/Misc.h"
+#include "system/Time.h"
 #include "system/Translator.h"
 
 #include <algorithm>
@@ -188,6 +190,8 @@ int cmd_run(const Args& args)
         engine.code().load_text(code);
     }
     ruk::register_language(engine);
+    ruk::register_time_family(engine, state);
+    ruk::register_disk_family(engine);
     ruk::register_application_family(engine, state, session, services);
     ruk::register_system_family(engine);
     state.arguments.push_back(input);

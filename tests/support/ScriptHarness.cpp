@@ -2,7 +2,9 @@
 #include "tests/support/ScriptHarness.h"
 
 #include "core/Language.h"
+#include "system/Disk.h"
 #include "system/Misc.h"
+#include "system/Time.h"
 #include "system/Translator.h"
 
 #include <algorithm>
@@ -18,6 +20,8 @@ int SteppedHost::message_box(std::string_view text, std::string_view, uint32_t, 
 ScriptHarness::ScriptHarness() : m_host(m_out), m_engine(&m_host)
 {
     register_language(m_engine);
+    register_time_family(m_engine, m_state);
+    register_disk_family(m_engine);
     register_system_family(m_engine);
     m_engine.random().seed(12345);
     m_engine.set_error_observer([this](const std::string& text) {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "core/Engine.h"
+#include "host/HostState.h"
 
 #include <sstream>
 #include <string>
@@ -50,10 +51,12 @@ public:
 
     Engine& engine() { return m_engine; }
     SteppedHost& host() { return m_host; }
+    HostState& state() { return m_state; }
 
 private:
     std::ostringstream m_out;
     SteppedHost m_host;
+    HostState m_state;
     Engine m_engine;
     std::vector<std::string> m_errors;
     std::vector<std::string> m_compile_errors;

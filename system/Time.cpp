@@ -1,0 +1,8 @@
+// The "time" family (placeholder).
+#include "system/Time.h"
+
+namespace ruk {
+
+void register_time_family(Engine&, HostState&) {}
+
+} // namespace ruk
