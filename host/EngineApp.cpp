@@ -6,7 +6,6 @@
 #include "host/InterEngine.h"
 #include "host/KeyCodes.h"
 #include "host/Main.h"
-#include "host/WindowMark.h"
 #include "host/SourceBuild.h"
 #include "system/Extern.h"
 #include "system/Disk.h"
@@ -493,8 +492,6 @@ int EngineApp::start_up()
     if (!m_state.hidden)
         m_main_window->show();
     m_state.engine_window_handle = static_cast<uint32_t>(m_main_window->winId());
-    if (!m_state.headless)
-        mark_engine_window(m_desktop->display(), m_state.engine_window_handle);
     m_desktop->set_own_window(m_state.engine_window_handle,
                               [this](uint32_t m, uint32_t w, uint32_t l) { handle_engine_message(m, w, l); });
     QApplication::exec();
