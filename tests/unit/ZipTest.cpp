@@ -19,6 +19,8 @@ const char* const vector_names[] = {"a", "short15", "blanks5", "blanks20", "blan
 Bytes read_bytes(const fs::path& path)
 {
     std::ifstream in(path, std::ios::binary);
+    if (!in)
+        ADD_FAILURE() << "cannot read " << path;
     return Bytes(std::istreambuf_iterator<char>(in), {});
 }
 
@@ -154,6 +156,7 @@ TEST(ZipTruncation, ForgedLengthStopsAtTheEndOfTheInput)
 {
     Compressor c;
     Bytes stream = read_bytes(vector_path("text.lzh"));
+    ASSERT_GT(stream.size(), 5u);
     stream[1] = stream[2] = stream[3] = stream[4] = 0xFF;
     EXPECT_FALSE(c.expand(stream));
     Bytes header_only = {0x1F, 0xFF, 0xFF, 0xFF, 0xFF};
@@ -165,6 +168,7 @@ TEST(ZipTruncation, MatchRunningPastTheLengthIsKeptWhole)
     // blanks100 opens with a 15-byte match; announcing one byte still
     // yields the whole match, as the format has always done.
     Bytes stream = read_bytes(vector_path("blanks100.lzh"));
+    ASSERT_GT(stream.size(), 5u);
     stream[1] = stream[2] = stream[3] = 0;
     stream[4] = 1;
     Compressor c;
