@@ -17,5 +17,6 @@ int cmd_list(const Args& args);
 int cmd_extract(const Args& args);
 int cmd_compress(const Args& args);
 int cmd_expand(const Args& args);
+int cmd_reg(const Args& args);
 
 } // namespace rukc

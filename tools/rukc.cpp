@@ -22,6 +22,7 @@ const SubCommand commands[] = {
     {"extract", rukc::cmd_extract, "extract PKG DIR [--filter F]"},
     {"compress", rukc::cmd_compress, "compress IN OUT"},
     {"expand", rukc::cmd_expand, "expand IN OUT"},
+    {"reg", rukc::cmd_reg, "reg list|get|set|delete KEY [VALUE [TEXT]]"},
 };
 
 void usage(FILE* out)
