@@ -406,14 +406,16 @@ std::vector<std::pair<std::string, std::string>> shell_folder_values(const UserF
             if (line.substr(0, prefix.size()) != prefix || line.size() < prefix.size() + 1 || line.back() != '"')
                 continue;
             std::string_view value = line.substr(prefix.size(), line.size() - prefix.size() - 1);
-            if (value.substr(0, 5) == "$HOME") {
-                std::string folder = folders.home + std::string(value.substr(5));
-                while (folder.size() > 1 && folder.back() == '/')
-                    folder.pop_back();
-                result = folder;
-            } else if (!value.empty() && value.front() == '/') {
-                result = std::string(value);
-            }
+            std::string folder;
+            if (value.substr(0, 5) == "$HOME")
+                folder = folders.home + std::string(value.substr(5));
+            else if (!value.empty() && value.front() == '/')
+                folder = std::string(value);
+            else
+                continue;
+            while (folder.size() > 1 && folder.back() == '/')
+                folder.pop_back();
+            result = folder;
         }
         return result;
     };
