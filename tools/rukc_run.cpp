@@ -165,6 +165,7 @@ int cmd_run(const Args& args)
         std::fprintf(stderr, "usage: rukc run [--timeout SECONDS] [--verbose] SRC.rks|SRCDIR|PKG.ruk\n");
         return 2;
     }
+    ruk::HeadlessSystemServices system_services;
     ruk::Engine engine;
     ruk::Session session;
     ruk::HostState state;
@@ -193,7 +194,7 @@ int cmd_run(const Args& args)
     ruk::register_time_family(engine, state);
     ruk::register_disk_family(engine);
     ruk::register_application_family(engine, state, session, services);
-    ruk::register_system_family(engine);
+    ruk::register_system_family(engine, state, system_services);
     state.arguments.push_back(input);
     for (; i < args.size(); ++i)
         state.arguments.push_back(args[i]);

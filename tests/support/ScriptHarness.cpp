@@ -22,7 +22,9 @@ ScriptHarness::ScriptHarness() : m_host(m_out), m_engine(&m_host)
     register_language(m_engine);
     register_time_family(m_engine, m_state);
     register_disk_family(m_engine);
-    register_system_family(m_engine);
+    // The headless services hold nothing, so every harness can share them.
+    static HeadlessSystemServices system_services;
+    register_system_family(m_engine, m_state, system_services);
     m_engine.random().seed(12345);
     m_engine.set_error_observer([this](const std::string& text) {
         auto fields = error_fields(text);
