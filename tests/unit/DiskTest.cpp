@@ -194,8 +194,9 @@ TEST_F(DiskFamily, DrivesOfThisMachine)
     disk::DriveMap map = disk::DriveMap::current();
     ASSERT_TRUE(map.find('C'));
     EXPECT_EQ(map.find('C')->root, "/");
-    if (!map.find('Z'))
+    if (!map.find('Z')) {
         EXPECT_EQ(missing, "Does not exist|Does not exist|Does not exist");
+    }
     EXPECT_TRUE(type == "Hard disk" || type == "RamDisk" || type == "Removable" || type == "Network") << type;
     EXPECT_EQ(space.substr(space.size() - 3), "|-1");
     EXPECT_NE(space[0], '-');
