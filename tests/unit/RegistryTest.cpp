@@ -209,16 +209,17 @@ pid_t spawn(F body)
 
 TEST_F(StoreTest, TwoProcessesWritingAtOnceLoseNothing)
 {
-    // Both children start writing as soon as both exist.
+    // Both children open the store, then start writing together.
+    { Registry create(db); }
     int gate[2];
     ASSERT_EQ(::pipe(gate), 0);
     constexpr int Count = 1000;
     auto writer = [&](const char* prefix) {
         return [&, prefix] {
             ::close(gate[1]);
+            Registry reg(db);
             char c;
             (void)!::read(gate[0], &c, 1);
-            Registry reg(db);
             for (int i = 0; i < Count; ++i)
                 if (!reg.write_value(RegRoot::CurrentUser, "Shared\\Key", prefix + std::to_string(i), std::to_string(i)))
                     return 1;
