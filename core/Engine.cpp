@@ -178,6 +178,9 @@ void Engine::run_lines_impl(std::optional<size_t> until_depth)
         if (until_depth && m_flow.calls.size() <= *until_depth)
             return;
         if (m_quit) {
+            // The quit flag ends the running event once; a cancelled close
+            // leaves the engine running with the flag cleared.
+            m_quit = false;
             m_pc = -1;
             return;
         }
@@ -216,6 +219,7 @@ bool Engine::run_event(std::string_view name, bool immediate, int window, bool u
         // nothing ran has nothing left to stop.
         m_aborting = false;
         m_abort_request.store(false, std::memory_order_relaxed);
+        m_quit = false;
     }
     std::optional<SavedLine> saved;
     if (nested)

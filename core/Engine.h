@@ -146,6 +146,8 @@ public:
     int32_t group_end() const { return m_group_end; }
     void set_abort() { m_abort = true; }
     void set_rerun() { m_rerun = true; }
+    // Set when the application is asked to end: the running event ends after
+    // its current line, which clears the flag again.
     bool quit() const { return m_quit; }
     void set_quit(bool quit) { m_quit = quit; }
     bool stopped() const { return m_stop; }

@@ -8,6 +8,8 @@
 #include "host/Session.h"
 #include "system/Disk.h"
 #include "system/Misc.h"
+#include "system/Registry.h"
+#include "system/Settings.h"
 #include "system/Time.h"
 #include "system/Translator.h"
 
@@ -84,7 +86,7 @@ public:
         m_engine.set_stop(true);
         m_engine.set_quit(true);
     }
-    void set_title(const std::string&) override {}
+    void set_title(const std::string& title) override { m_engine.set_caption(title); }
     bool set_icon(const std::string& path) override { return fs::exists(path); }
     void minimize() override {}
     void restore() override {}
@@ -170,6 +172,9 @@ int cmd_run(const Args& args)
     ruk::Session session;
     ruk::HostState state;
     HeadlessServices services(engine, state);
+    // Taken before the run changes into the package's working folder.
+    std::error_code absolute_error;
+    const std::string absolute_input = fs::absolute(input, absolute_error).string();
     const bool package = input.size() > 4 && ruk::to_lower(input.substr(input.size() - 4)) == ".ruk";
     if (package) {
         // A package runs from its own working folder, as in the engine.
@@ -193,13 +198,15 @@ int cmd_run(const Args& args)
     ruk::register_language(engine);
     ruk::register_time_family(engine, state);
     ruk::register_disk_family(engine);
-    ruk::register_application_family(engine, state, session, services);
+    ruk::Registry registry(ruk::Registry::default_path());
+    ruk::register_application_family(engine, state, session, services, &registry);
+    ruk::register_settings_families(engine, registry, session.header, &state);
     ruk::register_system_family(engine, state, system_services);
     state.arguments.push_back(input);
     for (; i < args.size(); ++i)
         state.arguments.push_back(args[i]);
-    state.package_path = input;
-    state.package_name = fs::path(input).stem().string();
+    state.package_path = absolute_input;
+    state.package_name = ruk::package_name_of(input);
     if (verbose)
         engine.set_error_observer([](const std::string& text) {
             std::cerr << text << std::endl;
@@ -209,7 +216,7 @@ int cmd_run(const Args& args)
     engine.run_event("_initialize");
     engine.run_event("initialize");
     // Queued events run as they fall due, until none is left or the script quits.
-    while (!engine.quit() && !engine.stopped() && !watchdog.fired() && !engine.pending().empty()) {
+    while (!engine.stopped() && !watchdog.fired() && !engine.pending().empty()) {
         if (engine.run_pending())
             continue;
         int64_t now = engine.host().tick_ms();

@@ -4,10 +4,14 @@
 #include "core/Language.h"
 #include "system/Disk.h"
 #include "system/Misc.h"
+#include "system/Settings.h"
 #include "system/Time.h"
 #include "system/Translator.h"
 
 #include <algorithm>
+#include <atomic>
+#include <filesystem>
+#include <unistd.h>
 
 namespace ruk::test {
 
@@ -17,7 +21,20 @@ int SteppedHost::message_box(std::string_view text, std::string_view, uint32_t, 
     return default_button;
 }
 
-ScriptHarness::ScriptHarness() : m_host(m_out), m_engine(&m_host)
+namespace {
+
+std::string private_store_path()
+{
+    static std::atomic<int> counter{0};
+    return (std::filesystem::temp_directory_path()
+            / ("ruk-harness-" + std::to_string(::getpid()) + "-" + std::to_string(counter++) + ".sqlite"))
+        .string();
+}
+
+} // namespace
+
+ScriptHarness::ScriptHarness()
+    : m_host(m_out), m_registry_path(private_store_path()), m_registry(m_registry_path), m_engine(&m_host)
 {
     register_language(m_engine);
     register_time_family(m_engine, m_state);
@@ -25,11 +42,19 @@ ScriptHarness::ScriptHarness() : m_host(m_out), m_engine(&m_host)
     // The headless services hold nothing, so every harness can share them.
     static HeadlessSystemServices system_services;
     register_system_family(m_engine, m_state, system_services);
+    register_settings_families(m_engine, m_registry, m_session.header, &m_state);
     m_engine.random().seed(12345);
     m_engine.set_error_observer([this](const std::string& text) {
         auto fields = error_fields(text);
         m_errors.push_back(fields.size() > 2 ? fields[2] : text);
     });
+}
+
+ScriptHarness::~ScriptHarness()
+{
+    std::error_code ec;
+    for (const char* suffix : {"", "-wal", "-shm", "-journal"})
+        std::filesystem::remove(m_registry_path + suffix, ec);
 }
 
 bool ScriptHarness::load(std::string_view source)
@@ -62,7 +87,7 @@ void ScriptHarness::run(std::string_view event)
 
 void ScriptHarness::drain()
 {
-    for (int guard = 0; guard < 100000 && !m_engine.pending().empty() && !m_engine.quit(); ++guard) {
+    for (int guard = 0; guard < 100000 && !m_engine.pending().empty() && !m_engine.stopped(); ++guard) {
         if (m_engine.run_pending())
             continue;
         // Nothing due that runs: move the clock to the next due time, or
