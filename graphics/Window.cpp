@@ -86,7 +86,12 @@ Result per_window(Engine& e, TrukEngineWin& w, int index)
     if (op == "timer" && sub == "delay") {
         if (p1.empty())
             return int_to_text(w.window_timer().interval());
-        w.window_timer().setInterval(e.param_int(1, 1000));
+        // A delay of 0 stops the timer; a negative one changes nothing.
+        int delay = e.param_int(1, 1000);
+        if (delay == 0)
+            w.window_timer().stop();
+        else if (delay > 0)
+            w.window_timer().setInterval(delay);
         return std::nullopt;
     }
     if (op == "repaint") {
@@ -125,6 +130,8 @@ void register_window_family(Engine& engine, HostState& state, WindowLookup looku
         int index = -1;
         if (TrukEngineWin* w = resolve(lookup, w1, index))
             return per_window(e, *w, index);
+        if (!w1.empty() && e.word(2) == "close")
+            return "0"; // closing a window that does not exist
         return e.call_function();
     });
 }

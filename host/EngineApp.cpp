@@ -10,6 +10,8 @@
 #include "system/Extern.h"
 #include "system/Disk.h"
 #include "system/Misc.h"
+#include "system/Registry.h"
+#include "system/Settings.h"
 #include "system/Time.h"
 #include "system/X11Desktop.h"
 
@@ -94,23 +96,7 @@ bool spawn_detached(const std::string& program, const std::vector<std::string>& 
     return posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv.data(), environ) == 0;
 }
 
-// The button lists of the box types, in the order a box shows them.
-const std::vector<int>& box_buttons(uint32_t type)
-{
-    static const std::vector<int> lists[] = {
-        {1}, {1, 2}, {3, 4, 5}, {6, 7, 2}, {6, 7}, {4, 2},
-    };
-    return lists[type < 6 ? type : 0];
-}
-
 } // namespace
-
-int default_box_answer(uint32_t flags)
-{
-    const auto& buttons = box_buttons(flags & 0xF);
-    size_t preferred = (flags >> 8) & 0xF;
-    return preferred < buttons.size() ? buttons[preferred] : buttons[0];
-}
 
 EngineApp::EngineApp(EngineOptions options) : m_options(std::move(options)), m_engine(this)
 {
@@ -124,6 +110,11 @@ EngineApp::~EngineApp()
     if (m_watchdog.joinable())
         m_watchdog.join();
     g_signal_engine = nullptr;
+}
+
+_XDisplay* EngineApp::display()
+{
+    return m_state.headless ? nullptr : m_desktop->display();
 }
 
 // --- Host -------------------------------------------------------------------
@@ -149,7 +140,7 @@ int EngineApp::message_box(std::string_view text, std::string_view caption, uint
         box.setWindowFlag(Qt::WindowStaysOnTopHint);
     static const char* const names[] = {"", "OK", "Cancel", "Abort", "Retry", "Ignore", "Yes", "No"};
     std::vector<std::pair<QPushButton*, int>> buttons;
-    for (int id : box_buttons(flags & 0xF)) {
+    for (int id : dialog_buttons(flags)) {
         QPushButton* b = box.addButton(QString::fromLatin1(names[id]), QMessageBox::ActionRole);
         buttons.emplace_back(b, id);
         if (id == default_button)
@@ -201,8 +192,24 @@ void EngineApp::terminate_sequence()
     terminate_application();
 }
 
+// An end the scripts cannot cancel (a signal, the time-out): the terminate
+// sequence runs, and the engine ends even when "unload" or "terminate" asked
+// to stay.
+void EngineApp::end_now()
+{
+    terminate_sequence();
+    if (!m_engine.stopped()) {
+        m_engine.set_stop(true);
+        m_sequence_ran = true;
+        if (m_main_window)
+            m_main_window->close_for_shutdown();
+    }
+    terminate_application();
+}
+
 void EngineApp::set_title(const std::string& title)
 {
+    m_engine.set_caption(title);
     QString text = QString::fromUtf8(title.data(), static_cast<qsizetype>(title.size()));
     QApplication::setApplicationDisplayName(text);
     if (m_main_window)
@@ -244,6 +251,34 @@ int EngineApp::count_instances(const std::string& package_id)
 {
     auto semaphore = InstanceSemaphore::open("sem_rukreader" + package_id, InstanceSemaphore::default_key_folder());
     return semaphore ? semaphore->holders() : 0;
+}
+
+// --- System services ----------------------------------------------------------
+
+void EngineApp::process_events()
+{
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 100);
+}
+
+void EngineApp::beep()
+{
+    QApplication::beep();
+}
+
+int EngineApp::colour_depth()
+{
+    QScreen* screen = QGuiApplication::primaryScreen();
+    return screen ? screen->depth() : 24;
+}
+
+int EngineApp::count_engines()
+{
+    return m_global_semaphore ? m_global_semaphore->holders() : 1;
+}
+
+std::string EngineApp::engine_file_name()
+{
+    return self_executable();
 }
 
 // --- events -------------------------------------------------------------------
@@ -402,8 +437,9 @@ void EngineApp::register_families()
     register_window_family(m_engine, m_state, [this](int index) -> TrukEngineWin* {
         return index == 0 ? m_main_window.get() : nullptr;
     });
-    register_application_family(m_engine, m_state, m_session, *this);
-    register_system_family(m_engine);
+    register_application_family(m_engine, m_state, m_session, *this, m_registry.get());
+    register_settings_families(m_engine, *m_registry, m_session.header, &m_state);
+    register_system_family(m_engine, m_state, *this);
 }
 
 int EngineApp::start_up()
@@ -429,7 +465,7 @@ int EngineApp::start_up()
         PackageWriteOptions options;
         options.output_path = built;
         PackageHeader header;
-        header.package_id = fs::path(path).stem().string().substr(0, 16);
+        header.package_id = package_name_of(path).substr(0, 16);
         SourceBuild build = build_package_from_sources(path, options, header);
         if (!build.ok) {
             for (const auto& e : build.errors)
@@ -437,7 +473,7 @@ int EngineApp::start_up()
             return 1;
         }
         m_built_package = built;
-        m_state.package_name = fs::path(path).stem().string();
+        m_state.package_name = package_name_of(path);
         path = built;
     }
 
@@ -450,9 +486,9 @@ int EngineApp::start_up()
         m_engine.info_box("Cannot find " + path + "##Engine version " + EngineVersion);
         return 0;
     }
-    m_state.package_path = m_built_package.empty() ? path : m_options.package;
+    m_state.package_path = fs::absolute(m_built_package.empty() ? path : m_options.package, ec).string();
     if (m_state.package_name.empty())
-        m_state.package_name = fs::path(path).stem().string();
+        m_state.package_name = package_name_of(path);
     m_session.package_path = path;
     if (!m_session.unpack(m_engine.random(), [this](const PackageHeader& h) { hold_package_semaphores(h); })) {
         bool no_restart = m_options.arguments.size() >= 1 && to_lower(trim_text(m_options.arguments[0])) == "/norestart";
@@ -471,6 +507,7 @@ int EngineApp::start_up()
         std::fprintf(stderr, "rukengine: cannot enter %s\n", m_session.working_folder.c_str());
     m_session.keep_folder = false;
 
+    m_registry = std::make_unique<Registry>(Registry::default_path());
     register_families();
     // The engine window exists from the start, so that the start-up events
     // can already size and place it; it is shown once they have run.
@@ -532,8 +569,7 @@ void EngineApp::install_signal_handlers()
         char byte;
         ssize_t got = ::read(g_signal_pipe[0], &byte, 1);
         (void)got;
-        terminate_sequence();
-        terminate_application();
+        end_now();
     });
     struct sigaction action {};
     action.sa_handler = on_signal;
@@ -556,10 +592,7 @@ void EngineApp::start_watchdog()
             return;
         // Stop the running script, then end the engine from its own thread.
         m_engine.request_abort();
-        QMetaObject::invokeMethod(this, [this] {
-            terminate_sequence();
-            terminate_application();
-        }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(this, [this] { end_now(); }, Qt::QueuedConnection);
         // Scripts in "unload" or "terminate" that never end are stopped too.
         auto hard = steady_clock::now() + seconds(10);
         while (!m_finished && steady_clock::now() < hard) {

@@ -6,6 +6,7 @@
 #include "host/HostState.h"
 #include "host/Semaphore.h"
 #include "host/Session.h"
+#include "system/Misc.h"
 
 #include <QAbstractNativeEventFilter>
 #include <QObject>
@@ -18,11 +19,13 @@
 #include <vector>
 
 class QSocketNotifier;
+struct _XDisplay;
 
 namespace ruk {
 
 class TrukEngineWin;
 class X11Desktop;
+class Registry;
 
 struct EngineOptions {
     bool headless = false;
@@ -48,7 +51,11 @@ inline constexpr const char* EngineVersion = "304";
 // Escape or a right click on the engine window, an end request from another
 // engine, SIGTERM/SIGINT or the time-out. Shutdown then deletes the working
 // folder and gives the semaphore units back.
-class EngineApp : public QObject, public Host, public ApplicationServices, public QAbstractNativeEventFilter {
+class EngineApp : public QObject,
+                  public Host,
+                  public ApplicationServices,
+                  public SystemServices,
+                  public QAbstractNativeEventFilter {
 public:
     explicit EngineApp(EngineOptions options);
     ~EngineApp() override;
@@ -57,6 +64,8 @@ public:
     int run();
 
     Engine& engine() { return m_engine; }
+    // The X connection of the engine's own queries; null headless.
+    _XDisplay* display();
     HostState& state() { return m_state; }
 
     // Host
@@ -66,12 +75,20 @@ public:
 
     // ApplicationServices
     void terminate_sequence() override;
+    void end_now();
     void set_title(const std::string& title) override;
     bool set_icon(const std::string& path) override;
     void minimize() override;
     void restore() override;
     int start_engine(const std::string& parameters, bool hidden) override;
     int count_instances(const std::string& package_id) override;
+
+    // SystemServices
+    void process_events() override;
+    void beep() override;
+    int colour_depth() override;
+    int count_engines() override;
+    std::string engine_file_name() override;
 
     // Raises an event for window 0 or a script window.
     void raise(const char* name, int window, bool immediate, bool use_group);
@@ -103,6 +120,7 @@ private:
     HostState m_state;
     Session m_session;
     std::unique_ptr<X11Desktop> m_desktop;
+    std::unique_ptr<Registry> m_registry;
     std::optional<InstanceSemaphore> m_global_semaphore;
     std::optional<InstanceSemaphore> m_package_semaphore;
     std::optional<InstanceSemaphore> m_family_semaphore;
@@ -115,8 +133,5 @@ private:
     std::thread m_watchdog;
     std::atomic<bool> m_finished{false};
 };
-
-// The engine's answer for a box without a user: the default button of its type.
-int default_box_answer(uint32_t flags);
 
 } // namespace ruk

@@ -3,6 +3,7 @@
 
 #include "host/EngineApp.h"
 #include "host/KeyCodes.h"
+#include "host/KeyState.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -136,7 +137,9 @@ void TrukEngineWin::FormKeyPress(const QString& text)
 
 void TrukEngineWin::FormKeyUp(QKeyEvent* event)
 {
-    if (event->isAutoRepeat())
+    // The X server's auto-repeat sends releases of its own; a key that is
+    // still down has not been released.
+    if (event->isAutoRepeat() || x11_key_is_down(m_app.display(), event->nativeScanCode()))
         return;
     m_key_held = false;
     last_character = 0;

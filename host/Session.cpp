@@ -14,6 +14,14 @@ namespace fs = std::filesystem;
 
 namespace ruk {
 
+std::string package_name_of(const std::string& path)
+{
+    fs::path p(path);
+    while (!p.empty() && p.filename().empty())
+        p = p.parent_path();
+    return p.stem().string();
+}
+
 std::string Session::temp_root()
 {
     const char* tmp = std::getenv("TMPDIR");

@@ -9,6 +9,10 @@ namespace ruk {
 
 class Random;
 
+// The name of a package or source path: its file or folder name without the
+// extension ("games/Demo.ruk" and "games/demo/" give "Demo" and "demo").
+std::string package_name_of(const std::string& path);
+
 // What start-up learns about the package it runs, and what shutdown needs.
 struct Session {
     std::string package_path;    // as given, letter case kept

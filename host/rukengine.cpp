@@ -86,6 +86,9 @@ int main(int argc, char** argv)
             options.timeout = std::atof(argv[++i]);
             options.engine_flags.push_back(a);
             options.engine_flags.push_back(argv[i]);
+        } else if (a == "--timeout") {
+            std::fprintf(stderr, "rukengine: --timeout needs a number of seconds\n");
+            return 2;
         } else if (a == "--help" || a == "-h") {
             usage(stdout);
             return 0;
