@@ -4,6 +4,7 @@
 #include "core/Engine.h"
 #include "host/HostState.h"
 #include "host/Session.h"
+#include "system/Settings.h"
 
 namespace ruk {
 
@@ -11,7 +12,8 @@ namespace {
 
 constexpr const char* MsgCannotFind = " cannot be found.";
 
-Result application_family(Engine& e, HostState& state, Session& session, ApplicationServices& services)
+Result application_family(Engine& e, HostState& state, Session& session, ApplicationServices& services,
+                          Registry* registry)
 {
     const std::string& op = e.word(1);
     if (op == "booster") {
@@ -69,8 +71,18 @@ Result application_family(Engine& e, HostState& state, Session& session, Applica
         std::string id = e.param(1).empty() ? session.header.package_id : e.param(1);
         return int_to_text(services.count_instances(id));
     }
-    if (op == "uninstall" && (e.word(2) == "create" || e.word(2) == "remove")) {
-        // FIXME: the installed-programs entry needs the settings store.
+    if (op == "uninstall" && e.word(2) == "create") {
+        if (registry) {
+            std::vector<std::string> p;
+            for (int n = 1; n <= 6; ++n)
+                p.push_back(e.param(n));
+            write_uninstall_entry(*registry, p);
+        }
+        return std::nullopt;
+    }
+    if (op == "uninstall" && e.word(2) == "remove") {
+        if (registry)
+            remove_uninstall_entry(*registry, e.param(1));
         return std::nullopt;
     }
     return e.call_function();
@@ -122,9 +134,12 @@ std::vector<std::string> split_parameter_text(const std::string& text)
     return out;
 }
 
-void register_application_family(Engine& engine, HostState& state, Session& session, ApplicationServices& services)
+void register_application_family(Engine& engine, HostState& state, Session& session, ApplicationServices& services,
+                                 Registry* registry)
 {
-    auto handler = [&state, &session, &services](Engine& e) { return application_family(e, state, session, services); };
+    auto handler = [&state, &session, &services, registry](Engine& e) {
+        return application_family(e, state, session, services, registry);
+    };
     engine.register_family("app", handler);
     engine.register_family("application", handler);
 }

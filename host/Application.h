@@ -9,6 +9,7 @@ namespace ruk {
 class Engine;
 struct HostState;
 struct Session;
+class Registry;
 
 // What the family asks of the running engine.
 class ApplicationServices {
@@ -28,8 +29,10 @@ public:
     virtual int count_instances(const std::string& package_id) = 0;
 };
 
-// Registers the family under both "app" and "application".
-void register_application_family(Engine& engine, HostState& state, Session& session, ApplicationServices& services);
+// Registers the family under both "app" and "application". The installed-
+// programs entry goes to `registry`; without one "uninstall" does nothing.
+void register_application_family(Engine& engine, HostState& state, Session& session, ApplicationServices& services,
+                                 Registry* registry = nullptr);
 
 // The parameter text of "execute": every parameter in double quotes, separated
 // by single blanks, while their lengths add up to less than 64,000.

@@ -1053,15 +1053,4 @@ void register_system_family(Engine& engine, HostState& state, SystemServices& se
     engine.register_family("system", [family](Engine& e) { return family->handle(e); });
 }
 
-void register_system_family(Engine& engine)
-{
-    struct Owned {
-        HostState state;
-        HeadlessSystemServices services;
-    };
-    auto owned = std::make_shared<Owned>();
-    auto family = std::make_shared<SystemFamily>(owned->state, owned->services);
-    engine.register_family("system", [owned, family](Engine& e) { return family->handle(e); });
-}
-
 } // namespace ruk

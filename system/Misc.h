@@ -47,9 +47,6 @@ public:
 // handler; letting it go reaps the ended programs and unloads the libraries.
 // `state` and `services` must outlive the engine's handler table.
 void register_system_family(Engine& engine, HostState& state, SystemServices& services);
-// FIXME: only until the engine passes its own state and services; the
-// switches set through this one reach no one.
-void register_system_family(Engine& engine);
 
 // --- message boxes --------------------------------------------------------
 

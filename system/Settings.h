@@ -1,6 +1,8 @@
 // The "reg", "path" and "shortcut" families: settings that last, well-known folders, launchers.
 #pragma once
 
+#include "system/WindowRect.h"
+
 #include "system/Registry.h"
 
 #include <cstddef>
@@ -29,12 +31,6 @@ inline constexpr const char* UninstallKey = "SOFTWARE\\Microsoft\\Windows\\Curre
 std::string settings_key(const PackageHeader& package, bool shared, std::string_view sub_key);
 
 // Saved window positions: the package's settings key + "\[Pos]\" + name.
-struct WindowRect {
-    int left = 0;
-    int top = 0;
-    int width = 0;
-    int height = 0;
-};
 std::string window_position_key(const PackageHeader& package, std::string_view name);
 // Writes Top, Left, Width and Height; refuses (false) an empty rectangle.
 bool save_window_position(Registry& registry, const PackageHeader& package, std::string_view name,

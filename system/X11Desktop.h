@@ -1,6 +1,8 @@
 // Other programs' windows and the messages between engines, over one Xlib connection.
 #pragma once
 
+#include "system/WindowRect.h"
+
 #include <array>
 #include <cstdint>
 #include <functional>
@@ -38,12 +40,6 @@ inline constexpr const char* EngineWindowAtomName = "RUK_ENGINE_WINDOW";
 bool decode_engine_message(const void* xcb_generic_event, uint32_t message_atom, uint32_t& message, uint32_t& wparam,
                            uint32_t& lparam);
 
-struct WindowRect {
-    int32_t left = 0;
-    int32_t top = 0;
-    int32_t width = 0;
-    int32_t height = 0;
-};
 
 // Questions about the desktop's windows and actions on them, answered through
 // an Xlib connection of our own, opened on first use. When no display can be

@@ -3,6 +3,8 @@
 
 #include "core/Engine.h"
 #include "host/HostState.h"
+#include "host/Session.h"
+#include "system/Registry.h"
 
 #include <sstream>
 #include <string>
@@ -31,6 +33,7 @@ private:
 class ScriptHarness {
 public:
     ScriptHarness();
+    ~ScriptHarness();
 
     // Compiles and loads source text. Returns false (and keeps the messages
     // in compile_errors()) when a line does not compile.
@@ -52,11 +55,16 @@ public:
     Engine& engine() { return m_engine; }
     SteppedHost& host() { return m_host; }
     HostState& state() { return m_state; }
+    Session& session() { return m_session; }
+    Registry& registry() { return m_registry; }
 
 private:
     std::ostringstream m_out;
     SteppedHost m_host;
     HostState m_state;
+    Session m_session;
+    std::string m_registry_path; // a private settings store, removed afterwards
+    Registry m_registry;
     Engine m_engine;
     std::vector<std::string> m_errors;
     std::vector<std::string> m_compile_errors;
