@@ -83,6 +83,26 @@ TEST_F(EngineRun, SigtermRunsTheTerminateSequenceAndCleansUp)
     EXPECT_TRUE(root.working_folders().empty());
 }
 
+TEST_F(EngineRun, SigtermEndsTheEngineEvenWhenAScriptCancels)
+{
+    std::string stubborn = root.write("stay/stay.rks", R"(
+event.initialize()
+    system.message("ready")
+event.end()
+event.unload()
+    system.message("unload")
+    app.cancelclose(1)
+    system.message("asked to stay")
+event.end()
+)");
+    EngineProcess engine({"--headless", "--timeout", "60", stubborn}, root.path());
+    ASSERT_TRUE(engine.wait_for_line("ready", 30)) << engine.err();
+    engine.signal(SIGTERM);
+    EXPECT_EQ(engine.wait(30), 0);
+    EXPECT_EQ(engine.out(), "ready\nunload\nasked to stay\n");
+    EXPECT_TRUE(root.working_folders().empty());
+}
+
 TEST_F(EngineRun, TimeoutStopsARunawayScript)
 {
     std::string runaway = root.write("loop.rks", "event.initialize()\n while (1)\n &n = &n + 1\n while.end()\n"

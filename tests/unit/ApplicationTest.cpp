@@ -86,11 +86,15 @@ event.end()
     EXPECT_TRUE(session.keep_folder);
     EXPECT_EQ(services.sequences, 1);
     EXPECT_FALSE(state.cancel_close);
+    // Cancelled: the event that closed still ends, later events run whole.
     h.engine().vars().assign("cancel", "1");
-    h.engine().set_quit(false);
     h.clear_output();
     h.run();
     EXPECT_TRUE(state.cancel_close);
+    EXPECT_EQ(h.output(), "terminate\n");
+    ASSERT_TRUE(h.load("event.later()\n system.message(one)\n system.message(two)\nevent.end()\n"));
+    h.run("later");
+    EXPECT_EQ(h.output(), "terminate\none\ntwo\n");
 }
 
 TEST_F(AppFamily, ExecuteQuotesEveryParameter)
