@@ -37,8 +37,6 @@ struct EngineOptions {
     std::vector<std::string> engine_flags; // the options as given, for a restart
 };
 
-inline constexpr const char* EngineVersion = "304";
-
 // One engine process. It is the language core's host (boxes, the clock),
 // the application family's services, the application-wide message hook and
 // the receiver of X11 messages from other engines.

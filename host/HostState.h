@@ -9,6 +9,9 @@
 
 namespace ruk {
 
+// The engine's version, as scripts and start-up messages show it.
+inline constexpr const char* EngineVersion = "304";
+
 // Message numbers between engines, relative to the first application message.
 inline constexpr uint32_t WmApp = 0x8000;
 inline constexpr uint32_t MsgTextTransfer = WmApp + 1;

@@ -41,7 +41,6 @@ constexpr int ShellAccessDenied = 5;
 constexpr int ShellOutOfMemory = 8;
 constexpr int ShellNoAssociation = 31;
 
-constexpr const char* EngineVersion = "304";
 constexpr int PlatformId = 2;
 
 std::string trimmed(std::string_view text)
