@@ -4,6 +4,8 @@
 #include "core/Engine.h"
 #include "host/HostState.h"
 #include "host/Main.h"
+#include "host/Package.h"
+#include "system/Settings.h"
 
 namespace ruk {
 
@@ -30,7 +32,12 @@ int count_windows(const WindowLookup& lookup)
     return n;
 }
 
-Result per_window(Engine& e, TrukEngineWin& w, int index)
+struct SavedPositions {
+    Registry* registry;
+    const PackageHeader* package;
+};
+
+Result per_window(Engine& e, TrukEngineWin& w, int index, const SavedPositions& saved)
 {
     const std::string& op = e.word(2);
     const std::string& sub = e.word(3);
@@ -62,6 +69,23 @@ Result per_window(Engine& e, TrukEngineWin& w, int index)
         int width = e.param_int(3, w.width()), height = e.param_int(4, w.height());
         w.setGeometry(left, top, width, height);
         return std::nullopt;
+    }
+    if (op == "pos" && (sub == "save" || sub == "load")) {
+        const std::string name = p1.empty() ? std::to_string(index) : p1;
+        if (sub == "save") {
+            if (saved.registry && saved.package && w.width() > 0 && w.height() > 0)
+                save_window_position(*saved.registry, *saved.package, name,
+                                     WindowRect{w.x(), w.y(), w.width(), w.height()});
+            return std::nullopt;
+        }
+        std::optional<WindowRect> rect;
+        if (saved.registry && saved.package)
+            rect = load_window_position(*saved.registry, *saved.package, name);
+        if (!rect)
+            return "0";
+        w.setGeometry(rect->left, rect->top, rect->width, rect->height);
+        w.repaint();
+        return "1";
     }
     if (op == "visible") {
         if (p1.empty())
@@ -111,9 +135,11 @@ Result per_window(Engine& e, TrukEngineWin& w, int index)
 
 } // namespace
 
-void register_window_family(Engine& engine, HostState& state, WindowLookup lookup)
+void register_window_family(Engine& engine, HostState& state, WindowLookup lookup, Registry* registry,
+                            const PackageHeader* package)
 {
-    engine.register_family("window", [&state, lookup](Engine& e) -> Result {
+    SavedPositions saved{registry, package};
+    engine.register_family("window", [&state, lookup, saved](Engine& e) -> Result {
         const std::string& w1 = e.word(1);
         if (w1 == "count")
             return int_to_text(count_windows(lookup));
@@ -129,7 +155,7 @@ void register_window_family(Engine& engine, HostState& state, WindowLookup looku
         }
         int index = -1;
         if (TrukEngineWin* w = resolve(lookup, w1, index))
-            return per_window(e, *w, index);
+            return per_window(e, *w, index, saved);
         if (!w1.empty() && e.word(2) == "close")
             return "0"; // closing a window that does not exist
         return e.call_function();

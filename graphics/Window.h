@@ -7,15 +7,20 @@ namespace ruk {
 
 class Engine;
 class TrukEngineWin;
+class Registry;
 struct HostState;
+struct PackageHeader;
 
 // The window of a slot, or null when the slot is free.
 using WindowLookup = std::function<TrukEngineWin*(int index)>;
 
 // FIXME: so far the family knows the engine window only (index 0, "main"):
-// its size and position, title, visibility, timer, the close switches and
-// the family-level questions. Script windows, outlines, motion, saved
+// its size and position (saved positions included), title, visibility,
+// timer, the close switches and the family-level questions. Script windows, outlines, motion, saved
 // positions and the desktop-bar and status-icon operations come later.
-void register_window_family(Engine& engine, HostState& state, WindowLookup lookup);
+// Saved positions ("pos" "save"/"load") live in `registry` under the package's
+// settings key; without a registry they save nothing and load nothing.
+void register_window_family(Engine& engine, HostState& state, WindowLookup lookup, Registry* registry = nullptr,
+                            const PackageHeader* package = nullptr);
 
 } // namespace ruk

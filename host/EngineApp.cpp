@@ -436,7 +436,7 @@ void EngineApp::register_families()
     register_extern_family(m_engine, m_state.inter_engine, *m_desktop);
     register_window_family(m_engine, m_state, [this](int index) -> TrukEngineWin* {
         return index == 0 ? m_main_window.get() : nullptr;
-    });
+    }, m_registry.get(), &m_session.header);
     register_application_family(m_engine, m_state, m_session, *this, m_registry.get());
     register_settings_families(m_engine, *m_registry, m_session.header, &m_state);
     register_system_family(m_engine, m_state, *this);

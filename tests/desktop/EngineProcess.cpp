@@ -70,11 +70,13 @@ EngineProcess::EngineProcess(const std::vector<std::string>& args, const std::st
     std::vector<std::string> env;
     for (char** e = environ; *e; ++e) {
         std::string entry = *e;
-        if (entry.rfind("TMPDIR=", 0) == 0 || entry.rfind("DISPLAY=", 0) == 0)
+        if (entry.rfind("TMPDIR=", 0) == 0 || entry.rfind("DISPLAY=", 0) == 0 || entry.rfind("RUK_REGISTRY=", 0) == 0)
             continue;
         env.push_back(entry);
     }
     env.push_back("TMPDIR=" + tmpdir);
+    // The engines' settings stay in the test's folder, never in the user's.
+    env.push_back("RUK_REGISTRY=" + tmpdir + "/registry.sqlite");
     if (!display.empty())
         env.push_back("DISPLAY=" + display);
     std::vector<char*> envp;

@@ -103,6 +103,26 @@ event.end()
     EXPECT_TRUE(root.working_folders().empty());
 }
 
+TEST_F(EngineRun, SavedWindowPositionsLastBetweenRuns)
+{
+    std::string place = root.write("place/place.rks", R"(
+event.initialize()
+    if (app.getparam(1) = save)
+        window.main.pos.now(30, 40, 250, 120)
+        window.main.pos.save(spot)
+    if.else()
+        system.message(window.main.pos.load(spot) " " window.main.width() "x" window.main.height() " " window.main.pos.load(nowhere))
+    if.end()
+    app.close()
+event.end()
+)");
+    EngineProcess save({"--headless", "--timeout", "20", place, "save"}, root.path());
+    EXPECT_EQ(save.wait(30), 0);
+    EngineProcess load({"--headless", "--timeout", "20", place}, root.path());
+    EXPECT_EQ(load.wait(30), 0);
+    EXPECT_EQ(load.out(), "1 250x120 0\n");
+}
+
 TEST_F(EngineRun, TimeoutStopsARunawayScript)
 {
     std::string runaway = root.write("loop.rks", "event.initialize()\n while (1)\n &n = &n + 1\n while.end()\n"
