@@ -30,12 +30,13 @@ bool is_opening(std::string_view text, std::string_view word)
 
 // Moves the program counter forward to the line that closes the construct
 // opened on the current line, counting nesting by the first bytes of the
-// command texts. Stops on the last line of the code at the latest. Returns
+// command texts. Stops on the second-to-last line of the code at the latest,
+// so that the last line still runs after a scan that found nothing. Returns
 // whether the closing line was found.
 bool scan_forward(Engine& e, Scan kind)
 {
     const CodeStore& code = e.code();
-    const int32_t last = code.line_count() - 1;
+    const int32_t last = code.line_count() - 2;
     int count = 1;
     int32_t pc = e.pc();
     while (pc < last) {
@@ -337,7 +338,9 @@ bool call_function_external(Engine& e, std::string_view name, const std::vector<
     assign_parameters(e, start, given);
     e.set_pc(start + 1);
     e.run_lines_until_return(depth);
-    e.set_pc(return_line);
+    // A function that ended the event ("event" "end") ends the caller's too.
+    if (e.pc() != -1)
+        e.set_pc(return_line);
     e.line_buffer() = std::move(saved_line);
     return true;
 }

@@ -42,6 +42,23 @@ TEST(Struct, MisplacedEndsAndUnmatchedScansReport)
     EXPECT_EQ(h.engine().pc(), -1);
 }
 
+TEST(Struct, ScansWithoutAnEndStopBeforeTheLastLine)
+{
+    ScriptHarness h;
+    // The false "if" finds no end: its scan stops on the second-to-last
+    // line, so the last line still runs.
+    h.load_compiled(compiled("event.initialize()\nif(0)\n&skipped=s(1)\n&last=s(ran)\n"));
+    h.run();
+    EXPECT_EQ(h.var("skipped"), "<none>");
+    EXPECT_EQ(h.var("last"), "ran");
+    // A "while.end" that is the very last line is out of the scan's reach.
+    ScriptHarness w;
+    w.load_compiled(compiled("event.initialize()\nwhile(0)\n&inside=s(1)\nwhile.end()\n"));
+    w.run();
+    ASSERT_FALSE(w.errors().empty());
+    EXPECT_EQ(w.errors().front(), MsgWhileEnd);
+}
+
 TEST(Struct, TooManyLoopsNeverUseAnEmptySlot)
 {
     ScriptHarness h;
@@ -93,6 +110,12 @@ TEST(Struct, ExternalCallRunsToItsEnd)
     EXPECT_EQ(h.var("never"), "<none>");
     EXPECT_EQ(h.engine().pc(), -1);
     EXPECT_FALSE(call_function_external(h.engine(), "_cb", {}));
+
+    // A function that ends the event ends the event that called it.
+    h.load_compiled(compiled("function.stop()\nevent.end()\n"));
+    h.engine().set_pc(0);
+    EXPECT_TRUE(call_function_external(h.engine(), "stop", {}));
+    EXPECT_EQ(h.engine().pc(), -1);
 }
 
 TEST(Struct, RunawayLoopStopsOnRequestFromAnotherThread)
