@@ -5,6 +5,7 @@
 #include "graphics/Window.h"
 #include "host/InterEngine.h"
 #include "host/KeyCodes.h"
+#include "host/X11Window.h"
 #include "host/Main.h"
 #include "host/SourceBuild.h"
 #include "system/Extern.h"
@@ -36,6 +37,7 @@
 #include <iostream>
 #include <spawn.h>
 #include <sys/socket.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 extern char** environ;
@@ -48,9 +50,11 @@ namespace {
 
 int g_signal_pipe[2] = {-1, -1};
 Engine* g_signal_engine = nullptr;
+volatile sig_atomic_t g_end_requested = 0;
 
 void on_signal(int)
 {
+    g_end_requested = 1;
     if (g_signal_engine)
         g_signal_engine->request_abort();
     char byte = 1;
@@ -82,8 +86,9 @@ std::string self_executable()
     return ec ? std::string("rukengine") : target.string();
 }
 
-// Starts a program without waiting for it; false when it could not start.
-bool spawn_detached(const std::string& program, const std::vector<std::string>& args)
+// Starts a program without waiting for it; its process id, or 0 when it
+// could not start.
+pid_t spawn_detached(const std::string& program, const std::vector<std::string>& args)
 {
     std::vector<char*> argv;
     std::string name = program;
@@ -93,7 +98,7 @@ bool spawn_detached(const std::string& program, const std::vector<std::string>& 
         argv.push_back(a.data());
     argv.push_back(nullptr);
     pid_t pid = 0;
-    return posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv.data(), environ) == 0;
+    return posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv.data(), environ) == 0 ? pid : 0;
 }
 
 } // namespace
@@ -102,6 +107,8 @@ EngineApp::EngineApp(EngineOptions options) : m_options(std::move(options)), m_e
 {
     m_state.headless = m_options.headless;
     m_desktop = std::make_unique<X11Desktop>();
+    m_idle_timer.setSingleShot(true);
+    connect(&m_idle_timer, &QTimer::timeout, this, [this] { idle_pass(); });
 }
 
 EngineApp::~EngineApp()
@@ -224,15 +231,16 @@ bool EngineApp::set_icon(const std::string& path)
     return true;
 }
 
+// A hidden engine's window is never shown, not even by restoring it.
 void EngineApp::minimize()
 {
-    if (m_main_window)
+    if (m_main_window && !m_state.hidden)
         m_main_window->showMinimized();
 }
 
 void EngineApp::restore()
 {
-    if (m_main_window)
+    if (m_main_window && !m_state.hidden)
         m_main_window->showNormal();
 }
 
@@ -244,7 +252,23 @@ int EngineApp::start_engine(const std::string& parameters, bool)
     for (auto& a : split_parameter_text(parameters))
         args.push_back(std::move(a));
     // The trailing empty arguments of the parameter text are the package's own.
-    return spawn_detached(self_executable(), args) ? 42 : 2;
+    pid_t pid = spawn_detached(self_executable(), args);
+    if (pid == 0)
+        return 2;
+    m_started_engines.push_back(pid);
+    return 42;
+}
+
+// Engines started by "execute" are collected once they end, so that none
+// stays behind as a zombie while this one runs.
+void EngineApp::reap_children()
+{
+    for (size_t i = 0; i < m_started_engines.size();) {
+        if (::waitpid(m_started_engines[i], nullptr, WNOHANG) != 0)
+            m_started_engines.erase(m_started_engines.begin() + static_cast<std::ptrdiff_t>(i));
+        else
+            ++i;
+    }
 }
 
 int EngineApp::count_instances(const std::string& package_id)
@@ -358,7 +382,11 @@ bool EngineApp::eventFilter(QObject* watched, QEvent* event)
     case QEvent::KeyRelease: {
         auto* key = static_cast<QKeyEvent*>(event);
         m_state.last_global_key = virtual_key_from_qt(key->key(), key->modifiers());
-        raise(event->type() == QEvent::KeyPress ? "keyboard:global:down" : "keyboard:global:up", 0, false, true);
+        // Auto-repeat repeats key-downs; its releases are not real ones.
+        const bool repeat_release = event->type() == QEvent::KeyRelease
+            && (key->isAutoRepeat() || x11_key_is_down(display(), key->nativeScanCode()));
+        if (!repeat_release)
+            raise(event->type() == QEvent::KeyPress ? "keyboard:global:down" : "keyboard:global:up", 0, false, true);
         // Ctrl with B, E to U, W or Y never reaches a window.
         const int k = m_state.last_global_key;
         if ((key->modifiers() & Qt::ControlModifier)
@@ -377,26 +405,32 @@ bool EngineApp::eventFilter(QObject* watched, QEvent* event)
 
 // --- the idle handler ---------------------------------------------------------
 
+// Arms the idle timer for the earliest due entry of the pending queue (at
+// once when one is due, or always with "booster"); an entry queued later but
+// due sooner brings the timer forward.
 void EngineApp::schedule_idle()
 {
-    if (m_idle_scheduled || m_engine.stopped())
+    reap_children();
+    if (m_engine.stopped())
         return;
     const int64_t now = tick_ms();
     int64_t next = INT64_MAX;
     for (const auto& p : m_engine.pending())
         next = std::min(next, p.due);
-    if (m_state.continuous_idle || next <= now) {
-        m_idle_scheduled = true;
-        QTimer::singleShot(0, this, [this] { idle_pass(); });
-    } else if (next != INT64_MAX) {
-        m_idle_scheduled = true;
-        QTimer::singleShot(static_cast<int>(std::min<int64_t>(next - now, 1000)), this, [this] { idle_pass(); });
-    }
+    int delay;
+    if (m_state.continuous_idle || next <= now)
+        delay = 0;
+    else if (next != INT64_MAX)
+        delay = static_cast<int>(std::min<int64_t>(next - now, 1000));
+    else
+        return;
+    if (m_idle_timer.isActive() && m_idle_timer.remainingTime() <= delay)
+        return;
+    m_idle_timer.start(delay);
 }
 
 void EngineApp::idle_pass()
 {
-    m_idle_scheduled = false;
     if (m_engine.pc() == -1)
         m_engine.run_pending();
 }
@@ -444,6 +478,9 @@ void EngineApp::register_families()
 
 int EngineApp::start_up()
 {
+    // From the first moment on, a signal ends the engine in order: the
+    // working folder goes and the semaphore units come back.
+    install_signal_handlers();
     m_engine.random().seed_from_clock();
     m_global_semaphore = InstanceSemaphore::open("sem_rukreader", InstanceSemaphore::default_key_folder());
     if (m_global_semaphore)
@@ -503,6 +540,8 @@ int EngineApp::start_up()
         }
         return 0;
     }
+    if (end_requested())
+        return 0;
     if (::chdir(m_session.working_folder.c_str()) != 0)
         std::fprintf(stderr, "rukengine: cannot enter %s\n", m_session.working_folder.c_str());
     m_session.keep_folder = false;
@@ -520,14 +559,19 @@ int EngineApp::start_up()
     install_hooks();
 
     m_engine.run_event("_initialize", true, 0, false);
-    if (!m_quit_requested)
+    if (!m_quit_requested && !end_requested())
         m_engine.run_event("initialize", true, 0, false);
+    if (end_requested())
+        end_now();
     if (m_quit_requested || m_engine.stopped())
         return 0;
 
     m_main_window->apply_style();
-    if (!m_state.hidden)
+    if (!m_state.hidden) {
         m_main_window->show();
+        if (!m_state.show_in_taskbar && !m_state.headless)
+            set_skip_taskbar(m_desktop->display(), static_cast<uint32_t>(m_main_window->winId()));
+    }
     m_state.engine_window_handle = static_cast<uint32_t>(m_main_window->winId());
     m_desktop->set_own_window(m_state.engine_window_handle,
                               [this](uint32_t m, uint32_t w, uint32_t l) { handle_engine_message(m, w, l); });
@@ -555,7 +599,6 @@ void EngineApp::install_hooks()
         else if (s == Qt::ApplicationInactive)
             raise("lostfocus", 0, false, false);
     });
-    install_signal_handlers();
     start_watchdog();
 }
 
@@ -577,6 +620,12 @@ void EngineApp::install_signal_handlers()
     action.sa_flags = SA_RESTART;
     sigaction(SIGTERM, &action, nullptr);
     sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGHUP, &action, nullptr);
+}
+
+bool EngineApp::end_requested() const
+{
+    return g_end_requested != 0 || m_timed_out;
 }
 
 void EngineApp::start_watchdog()
@@ -591,14 +640,14 @@ void EngineApp::start_watchdog()
         if (m_finished)
             return;
         // Stop the running script, then end the engine from its own thread.
+        m_timed_out = true;
         m_engine.request_abort();
         QMetaObject::invokeMethod(this, [this] { end_now(); }, Qt::QueuedConnection);
-        // Scripts in "unload" or "terminate" that never end are stopped too.
+        // "unload" and "terminate" get ten seconds; an engine still busy
+        // then is not waited for.
         auto hard = steady_clock::now() + seconds(10);
-        while (!m_finished && steady_clock::now() < hard) {
-            std::this_thread::sleep_for(milliseconds(100));
-            m_engine.request_abort();
-        }
+        while (!m_finished && steady_clock::now() < hard)
+            std::this_thread::sleep_for(milliseconds(20));
         if (!m_finished)
             std::_Exit(3);
     });

@@ -10,8 +10,10 @@
 
 #include <QAbstractNativeEventFilter>
 #include <QObject>
+#include <QTimer>
 
 #include <atomic>
+#include <sys/types.h>
 #include <memory>
 #include <optional>
 #include <string>
@@ -109,6 +111,8 @@ private:
     void register_families();
     void install_hooks();
     void idle_pass();
+    void reap_children();
+    bool end_requested() const;
     void schedule_idle();
     void install_signal_handlers();
     void start_watchdog();
@@ -126,7 +130,9 @@ private:
     std::string m_built_package;     // a package built from sources, removed at the end
     bool m_sequence_ran = false;     // the terminate sequence has stopped the engine
     bool m_quit_requested = false;   // the application was asked to end
-    bool m_idle_scheduled = false;
+    QTimer m_idle_timer;
+    std::vector<pid_t> m_started_engines;
+    std::atomic<bool> m_timed_out{false};
     QSocketNotifier* m_signal_notifier = nullptr;
     std::thread m_watchdog;
     std::atomic<bool> m_finished{false};

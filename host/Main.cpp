@@ -3,7 +3,7 @@
 
 #include "host/EngineApp.h"
 #include "host/KeyCodes.h"
-#include "host/KeyState.h"
+#include "host/X11Window.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -193,26 +193,26 @@ void TrukEngineWin::changeEvent(QEvent* event)
     QWidget::changeEvent(event);
 }
 
+// The countdown holds back only the focus events of the first activations;
+// a visible window's activation is always reported.
 void TrukEngineWin::FormActivate()
 {
-    if (activation_countdown == 0) {
+    if (activation_countdown == 0)
         raise("window:gotfocus");
-        if (isVisible())
-            raise("window:activate");
-    } else {
+    else
         --activation_countdown;
-    }
+    if (isVisible())
+        raise("window:activate");
 }
 
 void TrukEngineWin::FormDeactivate()
 {
-    if (activation_countdown == 0) {
+    if (activation_countdown == 0)
         raise("window:lostfocus");
-        if (isVisible())
-            raise("window:deactivate");
-    } else {
+    else
         --activation_countdown;
-    }
+    if (isVisible())
+        raise("window:deactivate");
 }
 
 void TrukEngineWin::RukTimerTimer()

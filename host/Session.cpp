@@ -39,8 +39,15 @@ bool Session::unpack(Random& random, const std::function<void(const PackageHeade
     options.semaphore_hook = hold_semaphores;
     options.random = &random;
     PackageReadResult result = read_package(package_path, header, options);
-    if (!result.header_read)
+    if (!result.header_read) {
+        // A package found broken half-way may have left a folder behind.
+        if (!result.folder.empty()) {
+            Session failed;
+            failed.working_folder = result.folder;
+            failed.delete_working_folder();
+        }
         return false;
+    }
     working_folder = result.folder;
     return true;
 }
@@ -68,7 +75,9 @@ bool Session::delete_working_folder() const
             continue;
         bool removed = false;
         for (int attempt = 0; attempt <= 50 && !removed; ++attempt) {
-            fs::permissions(entry.path(), fs::perms::owner_write, fs::perm_options::add, ec);
+            // Never through a link: it could change a file outside the folder.
+            if (!entry.is_symlink(ec))
+                fs::permissions(entry.path(), fs::perms::owner_write, fs::perm_options::add, ec);
             removed = fs::remove(entry.path(), ec) || !fs::exists(entry.path());
             if (!removed)
                 std::this_thread::sleep_for(std::chrono::milliseconds(10));

@@ -83,7 +83,13 @@ int main(int argc, char** argv)
             options.print_boxes = true;
             options.engine_flags.push_back(a);
         } else if (a == "--timeout" && i + 1 < argc) {
-            options.timeout = std::atof(argv[++i]);
+            char* end = nullptr;
+            options.timeout = std::strtod(argv[++i], &end);
+            if (end == argv[i] || *end || !(options.timeout > 0)) {
+                std::fprintf(stderr, "rukengine: --timeout needs a number of seconds above 0\n");
+                usage(stderr);
+                return 2;
+            }
             options.engine_flags.push_back(a);
             options.engine_flags.push_back(argv[i]);
         } else if (a == "--timeout") {

@@ -145,6 +145,17 @@ TEST_F(EngineRun, UnreadablePackageRestartsOnceWithNoRestart)
     EXPECT_NE(engine.err().find("starting again with /norestart"), std::string::npos) << engine.err();
     EXPECT_NE(engine.err().find("not starting again"), std::string::npos) << engine.err();
     EXPECT_EQ(engine.out(), "");
+
+    // A member found broken half-way: the folder made for it goes too.
+    std::string half = header;
+    half.replace(293, 12, "2           ");
+    std::string entries = std::string("1") + std::string(11, ' ') + "a.txt" + std::string(40, ' ')
+        + "x" + std::string(11, ' ') + "b.txt" + std::string(40, ' ') + "A";
+    half.replace(11, 4, "HALF");
+    std::string broken = root.write("half.ruk", half + entries);
+    EngineProcess again({"--headless", broken}, root.path());
+    EXPECT_EQ(again.wait(30), 0);
+    EXPECT_TRUE(root.working_folders().empty());
 }
 
 TEST_F(EngineRun, StartUpMessages)
@@ -156,4 +167,6 @@ TEST_F(EngineRun, StartUpMessages)
     EngineProcess text({"--headless", notes}, root.path());
     EXPECT_EQ(text.wait(30), 0);
     EXPECT_EQ(text.out(), "Cannot read this file : " + notes + "\n");
+    EngineProcess bad_option({"--timeout", "abc", notes}, root.path());
+    EXPECT_EQ(bad_option.wait(30), 2);
 }
