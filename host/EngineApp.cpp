@@ -486,7 +486,7 @@ int EngineApp::start_up()
     if (m_global_semaphore)
         m_global_semaphore->hold();
     std::error_code ec;
-    fs::create_directories(Session::temp_root(), ec);
+    Session::prepare_temp_root();
     if (m_options.verbose)
         m_engine.set_error_observer([](const std::string& text) { std::cerr << text << std::endl; });
 

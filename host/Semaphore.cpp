@@ -1,6 +1,8 @@
 // System V semaphores keyed by a file per name.
 #include "host/Semaphore.h"
 
+#include "host/Session.h"
+
 #include <cerrno>
 #include <ctime>
 #include <filesystem>
@@ -61,8 +63,7 @@ std::string InstanceSemaphore::default_key_folder()
 
 std::optional<InstanceSemaphore> InstanceSemaphore::open(const std::string& name, const std::string& key_folder)
 {
-    std::error_code ec;
-    std::filesystem::create_directories(key_folder, ec);
+    make_shared_folder(key_folder);
     std::string path = key_folder + "/" + key_file_name(name);
     int fd = ::open(path.c_str(), O_CREAT | O_RDONLY | O_CLOEXEC, 0666);
     if (fd < 0)

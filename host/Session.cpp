@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 #include <thread>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -29,6 +30,21 @@ std::string Session::temp_root()
     if (base.back() != '/')
         base += '/';
     return base + "rukreader/";
+}
+
+void make_shared_folder(const std::string& path)
+{
+    std::error_code ec;
+    fs::create_directories(path, ec);
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::geteuid()
+        && (st.st_mode & 07777) != 01777)
+        ::chmod(path.c_str(), 01777);
+}
+
+void Session::prepare_temp_root()
+{
+    make_shared_folder(temp_root());
 }
 
 bool Session::unpack(Random& random, const std::function<void(const PackageHeader&)>& hold_semaphores)

@@ -9,6 +9,9 @@ namespace ruk {
 
 class Random;
 
+// Creates a folder that every user may add to, as /tmp (mode 1777).
+void make_shared_folder(const std::string& path);
+
 // The name of a package or source path: its file or folder name without the
 // extension ("games/Demo.ruk" and "games/demo/" give "Demo" and "demo").
 std::string package_name_of(const std::string& path);
@@ -23,6 +26,10 @@ struct Session {
 
     // The temporary root of every engine: $TMPDIR (or /tmp) + "/rukreader/".
     static std::string temp_root();
+    // Creates the temporary root when missing. Engines of every user share
+    // it, so it is made like /tmp itself: everyone may create entries, and
+    // only their owners may remove them.
+    static void prepare_temp_root();
 
     // Unpacks the package into a new working folder. `hold_semaphores` runs
     // once the header is read (the instance counting of the package and its

@@ -166,6 +166,10 @@ public:
         if (::stat(m_target.c_str(), &m_old) == 0) {
             if (!S_ISREG(m_old.st_mode))
                 return false;
+            // Replacing takes only the folder's permission; a file its owner
+            // made read-only is refused, as writing into it would be.
+            if (::access(m_target.c_str(), W_OK) != 0)
+                return false;
             m_existed = true;
         } else if (errno != ENOENT) {
             return false;
@@ -945,7 +949,14 @@ Result file_load(Engine& e)
 {
     const std::string& mode = e.word(3);
     auto path = path_param(e, 1);
-    std::optional<std::string> data = path ? disk::read_file(*path) : std::nullopt;
+    // A file that is not there reads as empty text; one that is there and
+    // cannot be read is an error.
+    std::optional<std::string> data;
+    struct stat st {};
+    if (!path || ::stat(path->c_str(), &st) != 0)
+        data = std::string();
+    else
+        data = disk::read_file(*path);
     if (!data) {
         e.report_error(MsgCannotRead);
         return std::string();

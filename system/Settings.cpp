@@ -1,6 +1,8 @@
 // The "reg", "path" and "shortcut" families: settings that last, well-known folders, launchers.
 #include "system/Settings.h"
 
+#include "system/Disk.h"
+
 #include "core/Engine.h"
 #include "host/HostState.h"
 #include "host/Package.h"
@@ -563,7 +565,19 @@ void register_settings_families(Engine& engine, Registry& registry, const Packag
     engine.register_family("shortcut", [](Engine& e) -> Result {
         if (e.word(1) != "create")
             return e.call_function();
-        write_launcher({e.param(1), e.param(2), e.param(3), e.param(4), e.param(5)});
+        // Paths follow the rules of every script path (drive letters, "\",
+        // letter case in the working folder) and become absolute, since a
+        // launcher is started from anywhere. A target or icon that names no
+        // file stays as given: a program on the PATH, an icon of the theme.
+        auto absolute = [](const std::string& given, bool must_exist) {
+            auto resolved = disk::resolve_path(given);
+            std::error_code ec;
+            if (!resolved || (must_exist && !std::filesystem::exists(*resolved, ec)))
+                return given;
+            return std::filesystem::absolute(*resolved, ec).string();
+        };
+        write_launcher({absolute(e.param(1), false), absolute(e.param(2), true), e.param(3),
+                        absolute(e.param(4), true), e.param(5)});
         return std::string();
     });
 }

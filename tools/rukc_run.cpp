@@ -179,6 +179,7 @@ int cmd_run(const Args& args)
     if (package) {
         // A package runs from its own working folder, as in the engine.
         session.package_path = input;
+        ruk::Session::prepare_temp_root();
         if (!session.unpack(engine.random(), nullptr)) {
             std::fprintf(stderr, "rukc run: cannot read the package %s\n", input.c_str());
             return 1;
