@@ -102,6 +102,9 @@ public:
     // runs is dropped when the next event starts. Safe from any thread and
     // from signal handlers.
     void request_abort() { m_abort_request.store(true, std::memory_order_relaxed); }
+    // Whether running code was asked to stop: long waits inside a command
+    // (a started program, say) give up when it is.
+    bool abort_requested() const { return m_aborting || m_abort_request.load(std::memory_order_relaxed); }
 
     // --- errors and messages ---
     // An exception of the engine's own (a failed date encoding, say): the

@@ -19,6 +19,7 @@
 #include <QAbstractEventDispatcher>
 #include <QApplication>
 #include <QCursor>
+#include <QDialog>
 #include <QEvent>
 #include <QFileInfo>
 #include <QIcon>
@@ -146,12 +147,20 @@ int EngineApp::message_box(std::string_view text, std::string_view caption, uint
     if (flags & 0x40000)
         box.setWindowFlag(Qt::WindowStaysOnTopHint);
     static const char* const names[] = {"", "OK", "Cancel", "Abort", "Retry", "Ignore", "Yes", "No"};
+    static const QMessageBox::ButtonRole roles[] = {
+        QMessageBox::InvalidRole, QMessageBox::AcceptRole, QMessageBox::RejectRole, QMessageBox::RejectRole,
+        QMessageBox::AcceptRole,  QMessageBox::AcceptRole, QMessageBox::YesRole,    QMessageBox::NoRole,
+    };
     std::vector<std::pair<QPushButton*, int>> buttons;
-    for (int id : dialog_buttons(flags)) {
-        QPushButton* b = box.addButton(QString::fromLatin1(names[id]), QMessageBox::ActionRole);
+    const std::vector<int>& ids = dialog_buttons(flags);
+    for (int id : ids) {
+        QPushButton* b = box.addButton(QString::fromLatin1(names[id]), roles[id]);
         buttons.emplace_back(b, id);
         if (id == default_button)
             box.setDefaultButton(b);
+        // Escape (or closing the box) answers Cancel, or OK in a box with OK alone.
+        if (id == 2 || (ids.size() == 1 && id == 1))
+            box.setEscapeButton(b);
     }
     box.exec();
     for (auto& [b, id] : buttons)
@@ -170,12 +179,15 @@ void EngineApp::terminate_application()
 {
     m_quit_requested = true;
     m_engine.set_quit(true);
-    // A box still open would hold its own loop: it answers as if cancelled.
+    // A box still open would hold its own loop: it ends with its default answer.
     for (int guard = 0; guard < 16; ++guard) {
         QWidget* modal = QApplication::activeModalWidget();
         if (!modal)
             break;
-        modal->close();
+        if (auto* dialog = qobject_cast<QDialog*>(modal))
+            dialog->done(0);
+        else
+            modal->close();
     }
     QCoreApplication::quit();
 }
@@ -454,8 +466,11 @@ void EngineApp::hold_package_semaphores(const PackageHeader& header)
 {
     m_state.running_family_id = header.family_id;
     const std::string folder = InstanceSemaphore::default_key_folder();
-    m_package_semaphore = InstanceSemaphore::open("sem_rukreader" + header.package_id, folder);
-    m_family_semaphore = InstanceSemaphore::open("sem_rukreader" + header.family_id, folder);
+    // An empty id would name the global semaphore and count this engine twice.
+    if (!header.package_id.empty())
+        m_package_semaphore = InstanceSemaphore::open("sem_rukreader" + header.package_id, folder);
+    if (!header.family_id.empty())
+        m_family_semaphore = InstanceSemaphore::open("sem_rukreader" + header.family_id, folder);
     if (m_package_semaphore)
         m_package_semaphore->hold();
     if (m_family_semaphore)

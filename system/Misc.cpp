@@ -1,6 +1,8 @@
 // The "system" family: machine queries, programs and documents, message boxes and the start-up switches.
 #include "system/Misc.h"
 
+#include "system/Disk.h"
+
 #include "core/Engine.h"
 #include "host/HostState.h"
 
@@ -79,9 +81,18 @@ std::optional<int64_t> read_number(const fs::path& path)
     return static_cast<int64_t>(value);
 }
 
-// Scripts write paths with either separator.
+// Scripts write paths as the disk family reads them: either separator, drive
+// letters, letter case found in the working folder. A path that names an
+// existing file becomes absolute (so that a program or library in the
+// working folder is found); anything else, a program on the PATH say, stays
+// as written with "/" separators.
 std::string native_path(std::string_view path)
 {
+    if (auto resolved = disk::resolve_path(path)) {
+        std::error_code ec;
+        if (fs::exists(*resolved, ec))
+            return fs::absolute(*resolved, ec).string();
+    }
     std::string out(path);
     std::replace(out.begin(), out.end(), '\\', '/');
     return out;
@@ -149,8 +160,11 @@ std::optional<int> try_reap(pid_t pid)
     return -1;
 }
 
-// Waits at most `bound` for a child to end and reaps it. nullopt when it still runs.
-std::optional<int> reap_within(pid_t pid, std::chrono::milliseconds bound)
+// Waits at most `bound` for a child to end and reaps it. nullopt when it
+// still runs. `interrupted` is asked between slices of at most 100 ms: an
+// engine asked to end stops waiting at once.
+std::optional<int> reap_within(pid_t pid, std::chrono::milliseconds bound,
+                               const std::function<bool()>& interrupted = nullptr)
 {
     using clock = std::chrono::steady_clock;
     const auto deadline = clock::now() + bound;
@@ -161,12 +175,12 @@ std::optional<int> reap_within(pid_t pid, std::chrono::milliseconds bound)
         if (code)
             break;
         auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - clock::now());
-        if (left.count() <= 0)
+        if (left.count() <= 0 || (interrupted && interrupted()))
             break;
         // A pidfd becomes readable when the child ends; without one, look again soon.
         if (fd >= 0) {
             pollfd p{fd, POLLIN, 0};
-            ::poll(&p, 1, static_cast<int>(std::min<int64_t>(left.count(), INT_MAX)));
+            ::poll(&p, 1, static_cast<int>(std::min<int64_t>(left.count(), 100)));
         } else {
             std::this_thread::sleep_for(std::min(left, std::chrono::milliseconds(5)));
         }
@@ -584,14 +598,14 @@ bool ProcessSlots::create(int slot, std::string_view application, std::string_vi
     return true;
 }
 
-std::optional<int> ProcessSlots::wait(int slot, std::chrono::milliseconds bound)
+std::optional<int> ProcessSlots::wait(int slot, std::chrono::milliseconds bound, const std::function<bool()>& interrupted)
 {
     reap_released();
     if (!valid(slot) || m_slots[static_cast<size_t>(slot)].pid == 0)
         return std::nullopt;
     Slot& s = m_slots[static_cast<size_t>(slot)];
     if (!s.exit)
-        s.exit = reap_within(s.pid, bound);
+        s.exit = reap_within(s.pid, bound, interrupted);
     int code = s.exit.value_or(StillActive);
     free(slot);
     return code;
@@ -898,7 +912,9 @@ Result SystemFamily::process(Engine& e)
         // A program that never started has no exit code: -1 says so.
         if (!started)
             return std::string("-1");
-        return int_to_text(m_processes.wait(slot, ProcessSlots::LongestWait).value_or(-1));
+        Engine* engine = &e;
+        return int_to_text(m_processes.wait(slot, ProcessSlots::LongestWait, [engine] { return engine->abort_requested(); })
+                               .value_or(-1));
     }
     if (which == "getexitcode") {
         auto code = m_processes.exit_code(e.param_int(1, 0));

@@ -3,6 +3,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -133,7 +134,8 @@ public:
     bool create(int slot, std::string_view application, std::string_view command_line, std::string_view folder);
     // Waits at most `bound` for the slot's program to end, then frees the slot.
     // The exit code, StillActive when it still runs, nullopt for an empty slot.
-    std::optional<int> wait(int slot, std::chrono::milliseconds bound);
+    // `interrupted`, when given, is asked every 100 ms: true stops the wait.
+    std::optional<int> wait(int slot, std::chrono::milliseconds bound, const std::function<bool()>& interrupted = nullptr);
     // The exit code, StillActive while the program runs, nullopt for an empty
     // or invalid slot. A program ended by a signal gives 128 + the signal.
     std::optional<int> exit_code(int slot);

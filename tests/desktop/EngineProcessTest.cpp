@@ -17,7 +17,7 @@ event.initialize()
         system.message("ready " app.countinstances())
         doevent.never(600000)
     if.else()
-        system.message(app.countinstances() " " app.getparam(1) "|" app.getparam(13) "|")
+        system.message(app.countinstances() " " app.getparam(1) "|" app.getparam(13) "|" system.rukengine.countinstances())
         app.close(app.getparam(2))
     if.end()
 event.end()
@@ -43,7 +43,7 @@ TEST_F(EngineRun, CountsItselfEndsAndRemovesItsWorkingFolder)
 {
     EngineProcess engine({"--headless", "--timeout", "20", script, "x"}, root.path());
     EXPECT_EQ(engine.wait(30), 0) << engine.err();
-    EXPECT_EQ(engine.out(), "1 x||\nunload\nterminate\n");
+    EXPECT_EQ(engine.out(), "1 x||1\nunload\nterminate\n");
     EXPECT_TRUE(root.working_folders().empty());
 }
 
@@ -121,6 +121,23 @@ event.end()
     EngineProcess load({"--headless", "--timeout", "20", place}, root.path());
     EXPECT_EQ(load.wait(30), 0);
     EXPECT_EQ(load.out(), "1 250x120 0\n");
+}
+
+TEST_F(EngineRun, SigtermEndsAWaitForAStartedProgram)
+{
+    std::string waiting = root.write("wait/wait.rks", R"(
+event.initialize()
+    system.message("ready")
+    &code = system.process.create(0, "", "sleep 30", "", 1)
+    system.message("after " &code)
+event.end()
+)");
+    EngineProcess engine({"--headless", "--timeout", "60", waiting}, root.path());
+    ASSERT_TRUE(engine.wait_for_line("ready", 30)) << engine.err();
+    engine.signal(SIGTERM);
+    // Well before the program's 30 seconds: the wait gives up, the line ends.
+    EXPECT_EQ(engine.wait(10), 0);
+    EXPECT_TRUE(root.working_folders().empty());
 }
 
 TEST_F(EngineRun, TimeoutStopsARunawayScript)

@@ -158,6 +158,22 @@ TEST_F(EngineWindow, MouseAndKeyboardEventsAndRightClickEnds)
     EXPECT_TRUE(root.working_folders().empty());
 }
 
+TEST_F(EngineWindow, SigtermEndsAnEngineWhoseDialogIsOpen)
+{
+    std::string script = root.write("dialog/dialog.rks", R"(
+event.load()
+    &answer = system.dialog("Question", "Yes, no or cancel?", 4)
+event.end()
+)");
+    EngineProcess engine({"--timeout", "60", script}, root.path(), x.display());
+    // The box is up once a window titled "Question" exists.
+    for (int i = 0; i < 200 && xdotool("search --name Question") != 0; ++i)
+        engine.wait_for_line("never", 0.05);
+    engine.signal(SIGTERM);
+    EXPECT_EQ(engine.wait(10), 0);
+    EXPECT_TRUE(root.working_folders().empty());
+}
+
 TEST_F(EngineWindow, TextTransferSurvivesAnInterruptingSender)
 {
     std::string receiver_path = root.write("receiver/receiver.rks", receiver_script);
