@@ -228,50 +228,47 @@ int cmd_extract(const Args& raw)
     return result.skipped.empty() ? 0 : 1;
 }
 
-int cmd_compress(const Args& raw)
-{
-    auto args = parse_args("compress", raw, 2, {}, {});
-    if (!args)
-        return 2;
-    const std::string& in = args->positional[0];
-    const std::string& out = args->positional[1];
-    std::error_code ec;
-    if (!fs::is_regular_file(in, ec)) {
-        std::fprintf(stderr, "rukc compress: cannot read %s\n", in.c_str());
-        return 1;
-    }
-    ruk::Compressor compressor;
-    if (!compressor.compress_file(in, out)) {
-        bool empty = fs::file_size(in, ec) == 0 && !ec;
-        std::fprintf(stderr, "rukc compress: %s\n",
-            empty ? "the input is empty; the output holds only the stream header"
-                  : "compression failed (unreadable input, input of 4 GiB or more, or the output cannot be written)");
-        return 1;
-    }
-    return 0;
-}
+namespace {
 
-int cmd_expand(const Args& raw)
+// "compress" and "expand": one input file, one output file.
+int run_compressor(const char* command, const Args& raw, bool compress)
 {
-    auto args = parse_args("expand", raw, 2, {}, {});
+    auto args = parse_args(command, raw, 2, {}, {});
     if (!args)
         return 2;
     const std::string& in = args->positional[0];
     const std::string& out = args->positional[1];
     std::error_code ec;
     if (!fs::is_regular_file(in, ec)) {
-        std::fprintf(stderr, "rukc expand: cannot read %s\n", in.c_str());
+        std::fprintf(stderr, "rukc %s: cannot read %s\n", command, in.c_str());
         return 1;
     }
     ruk::Compressor compressor;
-    if (!compressor.expand_file(in, out)) {
+    if (compress ? compressor.compress_file(in, out) : compressor.expand_file(in, out))
+        return 0;
+    if (!compress)
         std::fprintf(stderr,
             "rukc expand: %s is not a complete compressed stream (bad marker, zero length or truncated data), "
             "or the output cannot be written\n",
             in.c_str());
-        return 1;
-    }
-    return 0;
+    else if (fs::file_size(in, ec) == 0 && !ec)
+        std::fprintf(stderr, "rukc compress: the input is empty; the output holds only the stream header\n");
+    else
+        std::fprintf(stderr, "rukc compress: compression failed (unreadable input, input of 4 GiB or more, "
+                             "or the output cannot be written)\n");
+    return 1;
+}
+
+} // namespace
+
+int cmd_compress(const Args& raw)
+{
+    return run_compressor("compress", raw, true);
+}
+
+int cmd_expand(const Args& raw)
+{
+    return run_compressor("expand", raw, false);
 }
 
 } // namespace rukc
