@@ -1,6 +1,8 @@
 // Script packages: reading and unpacking, the header as text, inspection and building.
 #include "host/Package.h"
 
+#include "host/FileIo.h"
+
 #include "core/Random.h"
 #include "core/Text.h"
 #include "host/Zip.h"
@@ -58,20 +60,6 @@ bool read_exact_at(int fd, uint8_t* out, size_t size, uint64_t offset)
     size_t done = 0;
     while (done < size) {
         ssize_t n = ::pread(fd, out + done, size - done, static_cast<off_t>(offset + done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        done += static_cast<size_t>(n);
-    }
-    return true;
-}
-
-bool write_all(int fd, const uint8_t* data, size_t size)
-{
-    size_t done = 0;
-    while (done < size) {
-        ssize_t n = ::write(fd, data + done, size - done);
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)

@@ -1,6 +1,8 @@
 // The engine's own compressor: stream format, adaptive Huffman model, match search, buffered file and memory I/O.
 #include "host/Zip.h"
 
+#include "host/FileIo.h"
+
 #include <algorithm>
 #include <array>
 #include <bit>
@@ -108,10 +110,7 @@ private:
         if (m_fd < 0 || m_limit == 0)
             return false;
         size_t want = m_limit < IoBufferSize ? static_cast<size_t>(m_limit) : IoBufferSize;
-        ssize_t got;
-        do {
-            got = ::read(m_fd, m_buffer, want);
-        } while (got < 0 && errno == EINTR);
+        ssize_t got = read_some(m_fd, m_buffer, want);
         if (got <= 0) {
             m_failed = got < 0;
             m_limit = 0;
@@ -155,17 +154,7 @@ public:
         if (m_vector) {
             m_vector->insert(m_vector->end(), m_buffer, m_buffer + m_used);
         } else {
-            size_t done = 0;
-            while (done < m_used) {
-                ssize_t n = ::write(m_fd, m_buffer + done, m_used - done);
-                if (n < 0 && errno == EINTR)
-                    continue;
-                if (n <= 0) {
-                    m_failed = true;
-                    break;
-                }
-                done += static_cast<size_t>(n);
-            }
+            m_failed = !write_all(m_fd, m_buffer, m_used);
         }
         m_used = 0;
         return !m_failed;

@@ -1,6 +1,8 @@
 // The "disk" family: files, folders and drives, and the plain file helpers behind it.
 #include "system/Disk.h"
 
+#include "host/FileIo.h"
+
 #include "core/Engine.h"
 #include "host/Zip.h"
 
@@ -71,30 +73,6 @@ Fd open_for_reading(const std::string& path, struct stat& st)
     if (fd && ::fstat(fd.get(), &st) != 0)
         fd.reset();
     return fd;
-}
-
-bool write_all(int fd, std::string_view data)
-{
-    while (!data.empty()) {
-        ssize_t n = ::write(fd, data.data(), data.size());
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        data.remove_prefix(static_cast<size_t>(n));
-    }
-    return true;
-}
-
-// Reads up to the buffer's size; -1 on a read error.
-ssize_t read_some(int fd, char* buffer, size_t size)
-{
-    for (;;) {
-        ssize_t n = ::read(fd, buffer, size);
-        if (n >= 0 || errno != EINTR)
-            return n;
-    }
 }
 
 char ascii_lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
@@ -212,7 +190,7 @@ public:
     int fd() const { return m_fd.get(); }
     const std::string& temp_path() const { return m_temp; }
     bool existed() const { return m_existed; }
-    bool write(std::string_view data) { return write_all(m_fd.get(), data); }
+    bool write(std::string_view data) { return write_all(m_fd.get(), data.data(), data.size()); }
 
     // Puts the temporary file in the destination's place. With `no_overwrite`
     // an existing destination is refused without a window in which another
