@@ -73,6 +73,24 @@ bool Engine::has_family(std::string_view word) const
     return it != m_table_index.end() && m_table[it->second].handler;
 }
 
+std::vector<std::string> Engine::family_words() const
+{
+    std::vector<std::string> words;
+    for (const Entry& entry : m_table)
+        if (entry.handler)
+            words.push_back(entry.word);
+    return words;
+}
+
+std::optional<int64_t> Engine::next_due(int64_t after) const
+{
+    std::optional<int64_t> next;
+    for (const PendingEvent& p : m_pending)
+        if (p.due > after && (!next || p.due < *next))
+            next = p.due;
+    return next;
+}
+
 Result Engine::call_function()
 {
     return m_fallback(*this);

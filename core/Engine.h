@@ -74,6 +74,8 @@ public:
     void register_family(std::string_view word, Handler handler);
     void unregister_family(std::string_view word);
     bool has_family(std::string_view word) const;
+    // Every registered keyword and family word, in registration order.
+    std::vector<std::string> family_words() const;
     // The handler of commands no entry takes (the script function call).
     void set_fallback(Handler handler) { m_fallback = std::move(handler); }
     // Passes the current command to the fallback: families call this for a
@@ -96,6 +98,10 @@ public:
     // this name. Returns whether it was queued.
     bool queue_event(std::string_view name, int64_t due, int window);
     const std::vector<PendingEvent>& pending() const { return m_pending; }
+    // The earliest due time among the queued entries due later than
+    // `after`; nothing when there is none. Runners sleep, or move their
+    // clock, until then.
+    std::optional<int64_t> next_due(int64_t after = INT64_MIN) const;
 
     // Asks running code to stop: checked between lines, it ends the running
     // event (and every event it interrupted). A request made while nothing

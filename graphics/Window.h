@@ -1,18 +1,14 @@
 // The "window" family: the engine's windows as scripts see them.
 #pragma once
 
-#include <functional>
+#include "graphics/ScriptWindow.h"
 
 namespace ruk {
 
 class Engine;
-class TrukEngineWin;
 class Registry;
 struct HostState;
 struct PackageHeader;
-
-// The window of a slot, or null when the slot is free.
-using WindowLookup = std::function<TrukEngineWin*(int index)>;
 
 // FIXME: so far the family knows the engine window only (index 0, "main"):
 // its size and position (saved positions included), title, visibility,
@@ -20,7 +16,7 @@ using WindowLookup = std::function<TrukEngineWin*(int index)>;
 // positions and the desktop-bar and status-icon operations come later.
 // Saved positions ("pos" "save"/"load") live in `registry` under the package's
 // settings key; without a registry they save nothing and load nothing.
-void register_window_family(Engine& engine, HostState& state, WindowLookup lookup, Registry* registry = nullptr,
+void register_window_family(Engine& engine, HostState& state, WindowHost& windows, Registry* registry = nullptr,
                             const PackageHeader* package = nullptr);
 
 } // namespace ruk

@@ -1,19 +1,18 @@
 // The running engine: start-up, hooks of the message loop, terminate sequence and shutdown.
 #include "host/EngineApp.h"
 
-#include "core/Language.h"
-#include "graphics/Window.h"
+#include "host/FamilyContext.h"
+#include "host/HeadlessServices.h"
 #include "host/InterEngine.h"
 #include "host/KeyCodes.h"
 #include "host/X11Window.h"
 #include "host/Main.h"
 #include "host/SourceBuild.h"
-#include "system/Extern.h"
+#include "host/Modules.h"
 #include "system/Disk.h"
 #include "system/Misc.h"
 #include "system/Registry.h"
 #include "system/Settings.h"
-#include "system/Time.h"
 #include "system/X11Desktop.h"
 
 #include <QAbstractEventDispatcher>
@@ -198,10 +197,7 @@ void EngineApp::terminate_sequence()
 {
     if (m_engine.stopped())
         return;
-    m_state.cancel_close = false;
-    raise("unload", 0, true, true);
-    raise("terminate", 0, true, true);
-    if (m_state.cancel_close)
+    if (!run_terminate_events(m_engine, m_state))
         return; // a script keeps the engine running
     m_engine.set_stop(true);
     m_sequence_ran = true;
@@ -426,9 +422,7 @@ void EngineApp::schedule_idle()
     if (m_engine.stopped())
         return;
     const int64_t now = tick_ms();
-    int64_t next = INT64_MAX;
-    for (const auto& p : m_engine.pending())
-        next = std::min(next, p.due);
+    const int64_t next = m_engine.next_due().value_or(INT64_MAX);
     int delay;
     if (m_state.continuous_idle || next <= now)
         delay = 0;
@@ -477,18 +471,15 @@ void EngineApp::hold_package_semaphores(const PackageHeader& header)
         m_family_semaphore->hold();
 }
 
+ScriptWindow* EngineApp::window(int index)
+{
+    return index == 0 ? m_main_window.get() : nullptr;
+}
+
 void EngineApp::register_families()
 {
-    register_language(m_engine);
-    register_time_family(m_engine, m_state);
-    register_disk_family(m_engine);
-    register_extern_family(m_engine, m_state.inter_engine, *m_desktop);
-    register_window_family(m_engine, m_state, [this](int index) -> TrukEngineWin* {
-        return index == 0 ? m_main_window.get() : nullptr;
-    }, m_registry.get(), &m_session.header);
-    register_application_family(m_engine, m_state, m_session, *this, m_registry.get());
-    register_settings_families(m_engine, *m_registry, m_session.header, &m_state);
-    register_system_family(m_engine, m_state, *this);
+    FamilyContext context{m_engine, m_state, m_session, *m_registry, *this, *this, *m_desktop, *this};
+    ruk::register_families(context);
 }
 
 int EngineApp::start_up()

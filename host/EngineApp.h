@@ -2,6 +2,7 @@
 #pragma once
 
 #include "core/Engine.h"
+#include "graphics/ScriptWindow.h"
 #include "host/Application.h"
 #include "host/HostState.h"
 #include "host/Semaphore.h"
@@ -55,6 +56,7 @@ class EngineApp : public QObject,
                   public Host,
                   public ApplicationServices,
                   public SystemServices,
+                  public WindowHost,
                   public QAbstractNativeEventFilter {
 public:
     explicit EngineApp(EngineOptions options);
@@ -89,6 +91,9 @@ public:
     int colour_depth() override;
     int count_engines() override;
     std::string engine_file_name() override;
+
+    // WindowHost
+    ScriptWindow* window(int index) override;
 
     // Raises an event for window 0 or a script window.
     void raise(const char* name, int window, bool immediate, bool use_group);

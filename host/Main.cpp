@@ -254,6 +254,42 @@ void TrukEngineWin::close_for_shutdown()
     close();
 }
 
+uint64_t TrukEngineWin::handle() const
+{
+    return static_cast<uint64_t>(winId());
+}
+
+void TrukEngineWin::set_geometry(const WindowRect& rect)
+{
+    // A move alone keeps the size the window system gave; a size change alone
+    // keeps the place.
+    if (rect.width == width() && rect.height == height())
+        move(rect.left, rect.top);
+    else if (rect.left == x() && rect.top == y())
+        resize(rect.width, rect.height);
+    else
+        setGeometry(rect.left, rect.top, rect.width, rect.height);
+}
+
+void TrukEngineWin::set_title(std::string_view title)
+{
+    setWindowTitle(QString::fromUtf8(title.data(), static_cast<qsizetype>(title.size())));
+}
+
+void TrukEngineWin::set_timer_enabled(bool enabled)
+{
+    if (enabled)
+        m_window_timer.start();
+    else
+        m_window_timer.stop();
+}
+
+void TrukEngineWin::set_close_switches(bool on_escape, bool on_right_click)
+{
+    close_on_escape = on_escape;
+    close_on_right_click = on_right_click;
+}
+
 void TrukEngineWin::FormClose(QCloseEvent* event)
 {
     if (m_closing_for_shutdown) {

@@ -1,6 +1,8 @@
 // The engine window class: every script window is one, the engine window is index 0.
 #pragma once
 
+#include "graphics/ScriptWindow.h"
+
 #include <QImage>
 #include <QPoint>
 #include <QTimer>
@@ -18,7 +20,7 @@ class EngineApp;
 // Keys: a key held down raises one "keyboard:down" however long it repeats;
 // the characters it types each raise "keyboard:press"; releasing it raises
 // "keyboard:up".
-class TrukEngineWin : public QWidget {
+class TrukEngineWin : public QWidget, public ScriptWindow {
 public:
     TrukEngineWin(EngineApp& app, int index);
     ~TrukEngineWin() override;
@@ -46,6 +48,21 @@ public:
     void close_window();
     // Closes without asking scripts (the terminate sequence's own close).
     void close_for_shutdown();
+
+    // ScriptWindow
+    uint64_t handle() const override;
+    WindowRect geometry() const override { return WindowRect{x(), y(), width(), height()}; }
+    void set_geometry(const WindowRect& rect) override;
+    bool is_visible() const override { return isVisible(); }
+    void set_visible(bool visible) override { setVisible(visible); }
+    void set_title(std::string_view title) override;
+    void repaint_now() override { repaint(); }
+    bool timer_enabled() const override { return m_window_timer.isActive(); }
+    void set_timer_enabled(bool enabled) override;
+    int timer_interval() const override { return m_window_timer.interval(); }
+    void set_timer_interval(int milliseconds) override { m_window_timer.setInterval(milliseconds); }
+    void set_close_switches(bool on_escape, bool on_right_click) override;
+    void close_as_user() override { close_window(); }
 
 protected:
     void mousePressEvent(QMouseEvent* event) override { FormMouseDown(event); }

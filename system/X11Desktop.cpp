@@ -123,6 +123,13 @@ X11Desktop::X11Desktop(std::string display_name)
 {
 }
 
+std::unique_ptr<X11Desktop> X11Desktop::without_display()
+{
+    auto desktop = std::make_unique<X11Desktop>();
+    desktop->m_tried = true;
+    return desktop;
+}
+
 X11Desktop::~X11Desktop()
 {
     if (m_display == nullptr)

@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -69,6 +70,10 @@ public:
     ~X11Desktop();
     X11Desktop(const X11Desktop&) = delete;
     X11Desktop& operator=(const X11Desktop&) = delete;
+
+    // A desktop that never opens a display: every answer is the neutral one
+    // (rukc run, the test harness).
+    static std::unique_ptr<X11Desktop> without_display();
 
     // Opens the connection when not tried yet; false when there is no display.
     bool available();

@@ -2,16 +2,16 @@
 #include "tools/Commands.h"
 
 #include "core/Engine.h"
-#include "core/Language.h"
-#include "host/Application.h"
+#include "graphics/ScriptWindow.h"
+#include "host/FamilyContext.h"
+#include "host/HeadlessServices.h"
 #include "host/HostState.h"
+#include "host/Modules.h"
 #include "host/Session.h"
-#include "system/Disk.h"
 #include "system/Misc.h"
 #include "system/Registry.h"
-#include "system/Settings.h"
-#include "system/Time.h"
 #include "system/Translator.h"
+#include "system/X11Desktop.h"
 
 #include <algorithm>
 #include <atomic>
@@ -67,35 +67,6 @@ private:
     std::condition_variable m_cv;
     bool m_done = false;
     std::atomic<bool> m_fired{false};
-};
-
-// The application family without a desktop: closing runs "unload" and
-// "terminate" and ends the run; there is no title, icon or other engine.
-class HeadlessServices : public ruk::ApplicationServices {
-public:
-    explicit HeadlessServices(ruk::Engine& engine, ruk::HostState& state) : m_engine(engine), m_state(state) {}
-    void terminate_sequence() override
-    {
-        if (m_engine.stopped())
-            return;
-        m_state.cancel_close = false;
-        m_engine.run_event("unload", true, 0, true);
-        m_engine.run_event("terminate", true, 0, true);
-        if (m_state.cancel_close)
-            return;
-        m_engine.set_stop(true);
-        m_engine.set_quit(true);
-    }
-    void set_title(const std::string& title) override { m_engine.set_caption(title); }
-    bool set_icon(const std::string& path) override { return fs::exists(path); }
-    void minimize() override {}
-    void restore() override {}
-    int start_engine(const std::string&, bool) override { return 2; }
-    int count_instances(const std::string&) override { return 1; }
-
-private:
-    ruk::Engine& m_engine;
-    ruk::HostState& m_state;
 };
 
 bool read_file(const fs::path& path, std::string& out)
@@ -171,7 +142,7 @@ int cmd_run(const Args& args)
     ruk::Engine engine;
     ruk::Session session;
     ruk::HostState state;
-    HeadlessServices services(engine, state);
+    ruk::HeadlessApplicationServices services(engine, state);
     // Taken before the run changes into the package's working folder.
     std::error_code absolute_error;
     const std::string absolute_input = fs::absolute(input, absolute_error).string();
@@ -196,13 +167,11 @@ int cmd_run(const Args& args)
             return 1;
         engine.code().load_text(code);
     }
-    ruk::register_language(engine);
-    ruk::register_time_family(engine, state);
-    ruk::register_disk_family(engine);
     ruk::Registry registry(ruk::Registry::default_path());
-    ruk::register_application_family(engine, state, session, services, &registry);
-    ruk::register_settings_families(engine, registry, session.header, &state);
-    ruk::register_system_family(engine, state, system_services);
+    auto desktop = ruk::X11Desktop::without_display();
+    ruk::NoWindows windows;
+    ruk::FamilyContext context{engine, state, session, registry, system_services, services, *desktop, windows};
+    ruk::register_families(context);
     state.arguments.push_back(input);
     for (; i < args.size(); ++i)
         state.arguments.push_back(args[i]);
@@ -221,13 +190,10 @@ int cmd_run(const Args& args)
         if (engine.run_pending())
             continue;
         int64_t now = engine.host().tick_ms();
-        int64_t next = INT64_MAX;
-        for (const auto& p : engine.pending())
-            if (p.due > now)
-                next = std::min(next, p.due);
-        if (next == INT64_MAX)
+        std::optional<int64_t> next = engine.next_due(now);
+        if (!next)
             break; // only events that do not exist are left
-        std::this_thread::sleep_for(std::chrono::milliseconds(std::min<int64_t>(next - now, 10)));
+        std::this_thread::sleep_for(std::chrono::milliseconds(std::min<int64_t>(*next - now, 10)));
     }
     if (!watchdog.fired())
         services.terminate_sequence();

@@ -1,11 +1,9 @@
 // The in-process script harness.
 #include "tests/support/ScriptHarness.h"
 
-#include "core/Language.h"
-#include "system/Disk.h"
+#include "host/FamilyContext.h"
+#include "host/Modules.h"
 #include "system/Misc.h"
-#include "system/Settings.h"
-#include "system/Time.h"
 #include "system/Translator.h"
 
 #include <algorithm>
@@ -34,15 +32,13 @@ std::string private_store_path()
 } // namespace
 
 ScriptHarness::ScriptHarness()
-    : m_host(m_out), m_registry_path(private_store_path()), m_registry(m_registry_path), m_engine(&m_host)
+    : m_host(m_out), m_registry_path(private_store_path()), m_registry(m_registry_path), m_engine(&m_host),
+      m_application(m_engine, m_state), m_desktop(X11Desktop::without_display())
 {
-    register_language(m_engine);
-    register_time_family(m_engine, m_state);
-    register_disk_family(m_engine);
     // The headless services hold nothing, so every harness can share them.
     static HeadlessSystemServices system_services;
-    register_system_family(m_engine, m_state, system_services);
-    register_settings_families(m_engine, m_registry, m_session.header, &m_state);
+    FamilyContext context{m_engine, m_state, m_session, m_registry, system_services, m_application, *m_desktop, m_windows};
+    register_families(context);
     m_engine.random().seed(12345);
     m_engine.set_error_observer([this](const std::string& text) {
         auto fields = error_fields(text);
@@ -92,13 +88,10 @@ void ScriptHarness::drain()
             continue;
         // Nothing due that runs: move the clock to the next due time, or
         // stop when every due entry names an event that does not exist.
-        int64_t next = INT64_MAX;
-        for (const auto& p : m_engine.pending())
-            if (p.due > m_host.tick_ms())
-                next = std::min(next, p.due);
-        if (next == INT64_MAX)
+        std::optional<int64_t> next = m_engine.next_due(m_host.tick_ms());
+        if (!next)
             break;
-        m_host.advance_to(next);
+        m_host.advance_to(*next);
     }
 }
 

@@ -1,0 +1,40 @@
+// The application family's services where no desktop runs.
+#include "host/HeadlessServices.h"
+
+#include "core/Engine.h"
+#include "host/HostState.h"
+
+#include <filesystem>
+
+namespace ruk {
+
+bool run_terminate_events(Engine& engine, HostState& state)
+{
+    state.cancel_close = false;
+    engine.run_event("unload", true, 0, true);
+    engine.run_event("terminate", true, 0, true);
+    return !state.cancel_close;
+}
+
+void HeadlessApplicationServices::terminate_sequence()
+{
+    if (m_engine.stopped())
+        return;
+    if (!run_terminate_events(m_engine, m_state))
+        return;
+    m_engine.set_stop(true);
+    m_engine.set_quit(true);
+}
+
+void HeadlessApplicationServices::set_title(const std::string& title)
+{
+    m_engine.set_caption(title);
+}
+
+bool HeadlessApplicationServices::set_icon(const std::string& path)
+{
+    std::error_code ec;
+    return std::filesystem::exists(path, ec);
+}
+
+} // namespace ruk

@@ -1,0 +1,71 @@
+// The one list of command families and its registration.
+#include "host/Modules.h"
+
+#include "core/Engine.h"
+#include "core/Language.h"
+#include "graphics/Window.h"
+#include "host/Application.h"
+#include "host/FamilyContext.h"
+#include "host/HostState.h"
+#include "host/Session.h"
+#include "system/Disk.h"
+#include "system/Extern.h"
+#include "system/Misc.h"
+#include "system/Settings.h"
+#include "system/Time.h"
+
+#include <algorithm>
+
+namespace ruk {
+
+namespace {
+
+void language(FamilyContext& c) { register_language(c.engine); }
+void time(FamilyContext& c) { register_time_family(c.engine, c.state); }
+void disk(FamilyContext& c) { register_disk_family(c.engine); }
+void system(FamilyContext& c) { register_system_family(c.engine, c.state, c.system); }
+void settings(FamilyContext& c) { register_settings_families(c.engine, c.settings, c.session.header, &c.state); }
+void application(FamilyContext& c)
+{
+    register_application_family(c.engine, c.state, c.session, c.application, &c.settings);
+}
+void external(FamilyContext& c) { register_extern_family(c.engine, c.state.inter_engine, c.desktop); }
+void window(FamilyContext& c)
+{
+    register_window_family(c.engine, c.state, c.windows, &c.settings, &c.session.header);
+}
+
+// Adding a family: write its registration function beside the family and
+// add one line here.
+constexpr FamilyModule Modules[] = {
+    {"s ? var num str if while for event doevent function return", language},
+    {"time", time},
+    {"disk", disk},
+    {"system", system},
+    {"reg path shortcut", settings},
+    {"app application", application},
+    {"extern", external},
+    {"window", window},
+};
+
+} // namespace
+
+std::span<const FamilyModule> family_modules()
+{
+    return Modules;
+}
+
+void register_families(FamilyContext& context)
+{
+    for (const FamilyModule& module : Modules)
+        module.register_family(context);
+}
+
+std::vector<std::string> registered_words(const Engine& engine)
+{
+    std::vector<std::string> words = engine.family_words();
+    std::sort(words.begin(), words.end());
+    return words;
+}
+
+} // namespace ruk
