@@ -476,6 +476,16 @@ ScriptWindow* EngineApp::window(int index)
     return index == 0 ? m_main_window.get() : nullptr;
 }
 
+int EngineApp::print_families()
+{
+    m_registry = std::make_unique<Registry>(Registry::default_path());
+    register_families();
+    for (const std::string& word : registered_words(m_engine))
+        std::cout << word << '\n';
+    std::cout.flush();
+    return 0;
+}
+
 void EngineApp::register_families()
 {
     FamilyContext context{m_engine, m_state, m_session, *m_registry, *this, *this, *m_desktop, *this};

@@ -38,6 +38,7 @@ struct EngineOptions {
     std::string package;     // PACKAGE, SOURCE.rks or SOURCEDIR; empty = beside the executable
     std::vector<std::string> arguments; // the package's own arguments
     std::vector<std::string> engine_flags; // the options as given, for a restart
+    bool list_families = false; // print the registered command words instead of running
 };
 
 // One engine process. It is the language core's host (boxes, the clock),
@@ -64,6 +65,9 @@ public:
 
     // The whole run; returns the process exit code.
     int run();
+    // Registers the families as a run would and prints their words, one a
+    // line, sorted; returns 0.
+    int print_families();
 
     Engine& engine() { return m_engine; }
     // The X connection of the engine's own queries; null headless.

@@ -2,7 +2,12 @@
 #include "host/HeadlessServices.h"
 
 #include "core/Engine.h"
+#include "graphics/ScriptWindow.h"
+#include "host/FamilyContext.h"
 #include "host/HostState.h"
+#include "host/Modules.h"
+#include "system/Misc.h"
+#include "system/X11Desktop.h"
 
 #include <filesystem>
 
@@ -14,6 +19,17 @@ bool run_terminate_events(Engine& engine, HostState& state)
     engine.run_event("unload", true, 0, true);
     engine.run_event("terminate", true, 0, true);
     return !state.cancel_close;
+}
+
+void register_headless_families(Engine& engine, HostState& state, Session& session, Registry& settings,
+                                ApplicationServices& application)
+{
+    // These hold nothing, so every run in the process can share them.
+    static HeadlessSystemServices system_services;
+    static std::unique_ptr<X11Desktop> desktop = X11Desktop::without_display();
+    static NoWindows windows;
+    FamilyContext context{engine, state, session, settings, system_services, application, *desktop, windows};
+    register_families(context);
 }
 
 void HeadlessApplicationServices::terminate_sequence()

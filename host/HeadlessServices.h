@@ -8,12 +8,20 @@
 namespace ruk {
 
 class Engine;
+class Registry;
 struct HostState;
+struct Session;
 
 // Runs "unload" and then "terminate" at once for the engine window, after
 // clearing the cancel switch. Returns false when a script set the switch to
 // keep the engine running, true when the engine is to end.
 bool run_terminate_events(Engine& engine, HostState& state);
+
+// Registers every family of the one table for a run without a desktop: no
+// display, no windows, the headless system services. rukc run and the test
+// harness use it; everything passed in outlives the engine's table.
+void register_headless_families(Engine& engine, HostState& state, Session& session, Registry& settings,
+                                ApplicationServices& application);
 
 // Closing runs "unload" and "terminate" and then stops the engine; there is
 // no title bar, no icon and no other engine to start.

@@ -52,6 +52,7 @@ void usage(FILE* out)
                  "  --headless   run without a display: message boxes print, dialogs cancel\n"
                  "  --timeout S  end the engine (terminate sequence) after S seconds\n"
                  "  --verbose    write every reported script error to standard error\n"
+                 "  --families   print the command words the engine offers, one a line, and end\n"
                  "  --print-boxes  message boxes print their text and answer their default button,\n"
                  "               also with a display (for logs and tests)\n");
 }
@@ -95,6 +96,8 @@ int main(int argc, char** argv)
         } else if (a == "--timeout") {
             std::fprintf(stderr, "rukengine: --timeout needs a number of seconds\n");
             return 2;
+        } else if (a == "--families") {
+            options.list_families = true;
         } else if (a == "--help" || a == "-h") {
             usage(stdout);
             return 0;
@@ -125,9 +128,10 @@ int main(int argc, char** argv)
     char* qt_argv[] = {argv[0], nullptr};
     EngineApplication app(qt_argc, qt_argv);
     app.setQuitOnLastWindowClosed(false);
+    const bool options_list_families = options.list_families;
     ruk::EngineApp engine(std::move(options));
     g_engine = &engine;
-    int code = engine.run();
+    int code = options_list_families ? engine.print_families() : engine.run();
     g_engine = nullptr;
     return code;
 }

@@ -2,8 +2,6 @@
 #include "tools/Commands.h"
 
 #include "core/Engine.h"
-#include "graphics/ScriptWindow.h"
-#include "host/FamilyContext.h"
 #include "host/HeadlessServices.h"
 #include "host/HostState.h"
 #include "host/Modules.h"
@@ -11,7 +9,6 @@
 #include "system/Misc.h"
 #include "system/Registry.h"
 #include "system/Translator.h"
-#include "system/X11Desktop.h"
 
 #include <algorithm>
 #include <atomic>
@@ -122,6 +119,7 @@ int cmd_run(const Args& args)
 {
     double timeout = 0;
     bool verbose = false;
+    bool list_families = false;
     std::string input;
     size_t i = 0;
     for (; i < args.size(); ++i) {
@@ -129,16 +127,29 @@ int cmd_run(const Args& args)
             timeout = std::atof(args[++i].c_str());
         else if (args[i] == "--verbose")
             verbose = true;
+        else if (args[i] == "--families")
+            list_families = true;
         else {
             input = args[i++];
             break;
         }
     }
+    if (list_families) {
+        // The words a run offers, as the engine would print them.
+        ruk::Engine engine;
+        ruk::Session session;
+        ruk::HostState state;
+        ruk::HeadlessApplicationServices services(engine, state);
+        ruk::Registry registry(ruk::Registry::default_path());
+        ruk::register_headless_families(engine, state, session, registry, services);
+        for (const std::string& word : ruk::registered_words(engine))
+            std::printf("%s\n", word.c_str());
+        return 0;
+    }
     if (input.empty()) {
-        std::fprintf(stderr, "usage: rukc run [--timeout SECONDS] [--verbose] SRC.rks|SRCDIR|PKG.ruk\n");
+        std::fprintf(stderr, "usage: rukc run [--timeout SECONDS] [--verbose] [--families] SRC.rks|SRCDIR|PKG.ruk\n");
         return 2;
     }
-    ruk::HeadlessSystemServices system_services;
     ruk::Engine engine;
     ruk::Session session;
     ruk::HostState state;
@@ -168,10 +179,7 @@ int cmd_run(const Args& args)
         engine.code().load_text(code);
     }
     ruk::Registry registry(ruk::Registry::default_path());
-    auto desktop = ruk::X11Desktop::without_display();
-    ruk::NoWindows windows;
-    ruk::FamilyContext context{engine, state, session, registry, system_services, services, *desktop, windows};
-    ruk::register_families(context);
+    ruk::register_headless_families(engine, state, session, registry, services);
     state.arguments.push_back(input);
     for (; i < args.size(); ++i)
         state.arguments.push_back(args[i]);

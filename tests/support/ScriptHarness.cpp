@@ -1,9 +1,6 @@
 // The in-process script harness.
 #include "tests/support/ScriptHarness.h"
 
-#include "host/FamilyContext.h"
-#include "host/Modules.h"
-#include "system/Misc.h"
 #include "system/Translator.h"
 
 #include <algorithm>
@@ -33,12 +30,9 @@ std::string private_store_path()
 
 ScriptHarness::ScriptHarness()
     : m_host(m_out), m_registry_path(private_store_path()), m_registry(m_registry_path), m_engine(&m_host),
-      m_application(m_engine, m_state), m_desktop(X11Desktop::without_display())
+      m_application(m_engine, m_state)
 {
-    // The headless services hold nothing, so every harness can share them.
-    static HeadlessSystemServices system_services;
-    FamilyContext context{m_engine, m_state, m_session, m_registry, system_services, m_application, *m_desktop, m_windows};
-    register_families(context);
+    register_headless_families(m_engine, m_state, m_session, m_registry, m_application);
     m_engine.random().seed(12345);
     m_engine.set_error_observer([this](const std::string& text) {
         auto fields = error_fields(text);

@@ -2,14 +2,10 @@
 #pragma once
 
 #include "core/Engine.h"
-#include "graphics/ScriptWindow.h"
 #include "host/HeadlessServices.h"
 #include "host/HostState.h"
 #include "host/Session.h"
 #include "system/Registry.h"
-#include "system/X11Desktop.h"
-
-#include <memory>
 
 #include <sstream>
 #include <string>
@@ -72,8 +68,6 @@ private:
     Registry m_registry;
     Engine m_engine;
     HeadlessApplicationServices m_application;
-    std::unique_ptr<X11Desktop> m_desktop;
-    NoWindows m_windows;
     std::vector<std::string> m_errors;
     std::vector<std::string> m_compile_errors;
 };
