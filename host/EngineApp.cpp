@@ -12,6 +12,7 @@
 #include "system/Disk.h"
 #include "system/Misc.h"
 #include "system/Registry.h"
+#include "system/Serial.h"
 #include "system/Settings.h"
 #include "system/Time.h"
 #include "system/X11Desktop.h"
@@ -489,6 +490,7 @@ void EngineApp::register_families()
     register_application_family(m_engine, m_state, m_session, *this, m_registry.get());
     register_settings_families(m_engine, *m_registry, m_session.header, &m_state);
     register_system_family(m_engine, m_state, *this);
+    register_serial_families(m_engine);
 }
 
 int EngineApp::start_up()

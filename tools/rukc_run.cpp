@@ -9,6 +9,7 @@
 #include "system/Disk.h"
 #include "system/Misc.h"
 #include "system/Registry.h"
+#include "system/Serial.h"
 #include "system/Settings.h"
 #include "system/Time.h"
 #include "system/Translator.h"
@@ -203,6 +204,7 @@ int cmd_run(const Args& args)
     ruk::register_application_family(engine, state, session, services, &registry);
     ruk::register_settings_families(engine, registry, session.header, &state);
     ruk::register_system_family(engine, state, system_services);
+    ruk::register_serial_families(engine);
     state.arguments.push_back(input);
     for (; i < args.size(); ++i)
         state.arguments.push_back(args[i]);
