@@ -12,6 +12,7 @@
 #include "system/Disk.h"
 #include "system/Misc.h"
 #include "system/Registry.h"
+#include "system/Serial.h"
 #include "system/Settings.h"
 #include "system/X11Desktop.h"
 

@@ -11,6 +11,7 @@
 #include "system/Disk.h"
 #include "system/Extern.h"
 #include "system/Misc.h"
+#include "system/Serial.h"
 #include "system/Settings.h"
 #include "system/Time.h"
 
@@ -30,6 +31,7 @@ void application(FamilyContext& c)
     register_application_family(c.engine, c.state, c.session, c.application, &c.settings);
 }
 void external(FamilyContext& c) { register_extern_family(c.engine, c.state.inter_engine, c.desktop); }
+void serial(FamilyContext& c) { register_serial_families(c.engine); }
 void window(FamilyContext& c)
 {
     register_window_family(c.engine, c.state, c.windows, &c.settings, &c.session.header);
@@ -46,6 +48,7 @@ constexpr FamilyModule Modules[] = {
     {"app application", application},
     {"extern", external},
     {"window", window},
+    {"rs232 robot", serial},
 };
 
 } // namespace
