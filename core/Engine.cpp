@@ -180,7 +180,8 @@ Result Engine::run_decoded(int32_t n)
             m_line.replace(open, close - open + 1, value);
             shift += static_cast<int32_t>(value.size()) - static_cast<int32_t>(close - open + 1);
             m_group_shift[k + 1] = shift;
-            if (std::memchr(value.data(), tok::GroupOpen, value.size()) || std::memchr(value.data(), tok::GroupClose, value.size()))
+            if (!value.empty() && (std::memchr(value.data(), tok::GroupOpen, value.size())
+                                   || std::memchr(value.data(), tok::GroupClose, value.size())))
                 return run_line(m_line, true); // the value brought groups of its own
             continue;
         }
@@ -209,7 +210,7 @@ Result Engine::run_decoded(int32_t n)
         m_group_shift[k + 1] = shift;
         if (m_code.version() != version)
             return run_line(m_line, true);
-        if (value && (std::memchr(value->data(), tok::GroupOpen, new_size) || std::memchr(value->data(), tok::GroupClose, new_size)))
+        if (new_size && (std::memchr(value->data(), tok::GroupOpen, new_size) || std::memchr(value->data(), tok::GroupClose, new_size)))
             return run_line(m_line, true); // the result brought groups of its own
     }
     m_group_start = m_group_end = -1;
