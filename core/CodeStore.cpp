@@ -16,6 +16,8 @@ void CodeStore::clear()
     m_event_list.clear();
     m_event_index.clear();
     m_function_index.clear();
+    m_decoded.clear();
+    ++m_version;
 }
 
 bool CodeStore::load_code(const std::string& path)
@@ -52,6 +54,7 @@ void CodeStore::load_text(std::string_view data)
         add_line(data.substr(pos, end - pos));
         pos = end;
     }
+    m_decoded.build(m_lines);
 }
 
 void CodeStore::add_line(std::string_view text)

@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "core/LineCode.h"
 #include "core/StringMap.h"
 
 namespace ruk {
@@ -41,6 +42,13 @@ public:
     const std::vector<Declaration>& functions() const { return m_functions; }
     const std::string& event_list() const { return m_event_list; }
 
+    // The decoded form of the lines, rebuilt whenever code is loaded.
+    LineCode& decoded() { return m_decoded; }
+    const LineCode& decoded() const { return m_decoded; }
+    // Changes each time the lines are replaced, so that a line that was
+    // running when new code was loaded can tell.
+    uint32_t version() const { return m_version; }
+
     // Start lines of every event entry with exactly this name, in table order.
     const std::vector<int32_t>* event_lines(std::string_view name) const;
     // Start line of the first function with exactly this name, or -1.
@@ -56,6 +64,8 @@ private:
     std::string m_event_list;
     StringMap<std::vector<int32_t>> m_event_index;
     StringMap<int32_t> m_function_index;
+    LineCode m_decoded;
+    uint32_t m_version = 0;
 };
 
 } // namespace ruk

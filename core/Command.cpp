@@ -3,6 +3,8 @@
 
 #include "core/Text.h"
 
+#include <algorithm>
+
 namespace ruk {
 
 const std::string Command::s_empty;
@@ -29,58 +31,89 @@ int32_t Command::param_int(int n, int32_t fallback) const
 
 bool Command::split(std::string_view text)
 {
-    size_t pos = 0;
+    SplitSpans spans;
+    split_spans(text, spans);
+    assign_spans(text, spans.words.data(), spans.word_count, spans.params.data(), spans.param_count);
+    return spans.ok;
+}
+
+void Command::split_spans(std::string_view text, SplitSpans& out)
+{
     const size_t n = text.size();
+    size_t pos = 0;
+    out.word_count = 0;
+    out.param_count = 0;
+    out.ok = true;
 
     // Words: up to six, each cut at 31 bytes; a seventh and later are skipped.
-    int w = 0;
-    for (auto& word : m_words)
-        word.clear();
-    while (pos < n) {
-        char c = text[pos];
-        if (c == tok::Open)
+    for (int w = 0;; ) {
+        size_t end = pos;
+        while (end < n && text[end] != tok::Sep && text[end] != tok::Open)
+            ++end;
+        out.words[static_cast<size_t>(w)] = {static_cast<uint32_t>(pos),
+                                             static_cast<uint32_t>(std::min(end - pos, WordCapacity))};
+        out.word_count = static_cast<uint8_t>(w + 1);
+        pos = end;
+        if (end >= n || text[end] == tok::Open)
             break;
-        if (c == tok::Sep) {
-            ++pos;
-            if (++w == WordCount)
-                break;
-            continue;
-        }
-        if (m_words[static_cast<size_t>(w)].size() < WordCapacity)
-            m_words[static_cast<size_t>(w)].push_back(c);
-        ++pos;
+        ++pos; // the separator
+        if (++w == WordCount)
+            break;
     }
     while (pos < n && text[pos] != tok::Open)
         ++pos;
+    if (pos >= n) {
+        out.list_start = static_cast<uint32_t>(n);
+        return; // no parameter list at all: nothing to read
+    }
+    out.list_start = static_cast<uint32_t>(pos + 1);
+    out.ok = split_param_spans(text, pos + 1, out);
+}
 
-    for (auto& p : m_params)
-        p.clear();
-    if (pos >= n)
-        return true; // no parameter list at all: nothing to read
-
+bool Command::split_param_spans(std::string_view text, size_t list_start, SplitSpans& out)
+{
     // Parameters: only a separator ends one; parentheses stay inside.
-    ++pos;
-    size_t k = 0;
-    bool received = false;
-    bool overflow = false;
-    for (; pos < n; ++pos) {
-        char c = text[pos];
-        if (c == tok::Sep) {
+    const size_t n = text.size();
+    size_t start = list_start;
+    for (size_t k = 0;; ++k) {
+        size_t sep = start < n ? text.find(tok::Sep, start) : std::string_view::npos;
+        if (sep != std::string_view::npos) {
+            out.params[k] = {static_cast<uint32_t>(start), static_cast<uint32_t>(sep - start)};
             if (k + 1 == ParamCount) {
-                overflow = true;
-                break;
+                out.param_count = ParamCount;
+                return false; // a fourteenth parameter follows
             }
-            ++k;
-            received = false;
+            start = sep + 1;
             continue;
         }
-        m_params[k].push_back(c);
-        received = true;
+        const size_t len = start < n ? n - start : 0;
+        out.param_count = static_cast<uint8_t>(k + 1);
+        if (len == 0) {
+            out.params[k] = {static_cast<uint32_t>(std::min(start, n)), 0};
+            return false; // the last parameter received nothing
+        }
+        out.params[k] = {static_cast<uint32_t>(start), static_cast<uint32_t>(len - 1)}; // drops the closing byte
+        return true;
     }
-    if (overflow || !received)
-        return false;
-    m_params[k].pop_back(); // the closing byte of the list
-    return true;
+}
+
+void Command::assign_spans(std::string_view text, const Span* words, int word_count, const Span* params, int param_count)
+{
+    for (int i = 0; i < word_count; ++i)
+        m_words[static_cast<size_t>(i)].assign(text.data() + words[i].pos, words[i].len);
+    for (int i = word_count; i < m_used_words; ++i)
+        m_words[static_cast<size_t>(i)].clear();
+    m_used_words = word_count;
+    assign_param_spans(text, params, param_count);
+}
+
+void Command::assign_param_spans(std::string_view text, const Span* params, int param_count)
+{
+    for (int i = 0; i < param_count; ++i)
+        m_params[static_cast<size_t>(i)].assign(text.data() + params[i].pos, params[i].len);
+    for (int i = param_count; i < m_used_params; ++i)
+        m_params[static_cast<size_t>(i)].clear();
+    m_used_params = param_count;
 }
 
 std::string Command::describe() const

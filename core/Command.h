@@ -1,12 +1,32 @@
 // The current command: its words and parameters, split from a compiled command text.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <string>
 #include <string_view>
 
 namespace ruk {
+
+// Where a piece of a command text lies: byte offset and length.
+struct Span {
+    uint32_t pos = 0;
+    uint32_t len = 0;
+};
+
+// The words and parameters of a command text as spans of that text, the
+// form a split keeps for lines it decodes once. Words are already cut to
+// their capacity; `params` counts the parameters read (0 when the text has no
+// parameter list).
+struct SplitSpans {
+    std::array<Span, 6> words;
+    std::array<Span, 13> params;
+    uint8_t word_count = 0;
+    uint8_t param_count = 0;
+    bool ok = true;           // false: the syntax error of a missing closing byte
+    uint32_t list_start = 0;  // offset of the byte after the opening 0x8F, or the text size
+};
 
 // Words 0 to 5 and parameters 1 to 13 of the most recently split command.
 // The buffers are made once and reused, so splitting allocates nothing once
@@ -25,14 +45,31 @@ public:
     // or a fourteenth parameter follows the thirteenth): the caller reports
     // the syntax error and still runs what was read.
     bool split(std::string_view text);
+    // Splits a text into spans without touching the current command.
+    static void split_spans(std::string_view text, SplitSpans& out);
+    // Splits only the parameter list that starts at `list_start` (just after
+    // the opening byte) into spans; the words are left alone.
+    static bool split_param_spans(std::string_view text, size_t list_start, SplitSpans& out);
+    // Makes the current command the one described by spans of a text.
+    void assign_spans(std::string_view text, const Span* words, int word_count, const Span* params, int param_count);
+    // Replaces only the parameters by spans of a text.
+    void assign_param_spans(std::string_view text, const Span* params, int param_count);
 
     const std::string& word(int i) const { return m_words[static_cast<size_t>(i)]; }
     // Parameter n, counted from 1; an empty text outside 1..13.
     const std::string& param(int n) const;
     int32_t param_int(int n, int32_t fallback) const;
 
-    void set_word(int i, std::string_view text) { m_words[static_cast<size_t>(i)].assign(text); }
-    void set_param(int n, std::string_view text) { m_params[static_cast<size_t>(n - 1)].assign(text); }
+    void set_word(int i, std::string_view text)
+    {
+        m_words[static_cast<size_t>(i)].assign(text);
+        m_used_words = std::max(m_used_words, i + 1);
+    }
+    void set_param(int n, std::string_view text)
+    {
+        m_params[static_cast<size_t>(n - 1)].assign(text);
+        m_used_params = std::max(m_used_params, n);
+    }
 
     // The command as error reports show it: words joined with "." up to the
     // first empty one, then the parameters up to the first empty one in
@@ -42,6 +79,8 @@ public:
 private:
     std::array<std::string, WordCount> m_words;
     std::array<std::string, ParamCount> m_params;
+    int m_used_words = WordCount;   // words that may be non-empty
+    int m_used_params = ParamCount; // parameters that may be non-empty
     static const std::string s_empty;
 };
 

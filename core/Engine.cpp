@@ -3,6 +3,8 @@
 
 #include "core/Condition.h"
 
+#include <cstdlib>
+#include <cstring>
 #include <iostream>
 #include <memory>
 
@@ -40,6 +42,8 @@ Engine::Engine(Host* host)
         return std::nullopt;
     };
     m_random.seed_from_clock();
+    const char* plain = std::getenv("RUK_NO_DECODE");
+    m_decode = !(plain && plain[0] == '1');
 }
 
 Engine::~Engine() = default;
@@ -51,6 +55,7 @@ void Engine::set_host(Host* host)
 
 void Engine::register_family(std::string_view word, Handler handler)
 {
+    ++m_table_generation;
     auto it = m_table_index.find(word);
     if (it != m_table_index.end()) {
         m_table[it->second].handler = std::move(handler);
@@ -62,6 +67,7 @@ void Engine::register_family(std::string_view word, Handler handler)
 
 void Engine::unregister_family(std::string_view word)
 {
+    ++m_table_generation;
     auto it = m_table_index.find(word);
     if (it != m_table_index.end())
         m_table[it->second].handler = nullptr;
@@ -158,6 +164,125 @@ Result Engine::run_line(std::string& buffer, bool execute)
     return split_command(buffer);
 }
 
+// Runs line n from its decoded form; the line buffer holds its stored text.
+// Groups are evaluated in the same order and replaced in the buffer in the
+// same way as run_line does, so that a function called from a group saves
+// and later rebuilds exactly the same text; only the searching, splitting
+// and name lookups are skipped. Whenever the decoded form stops describing
+// the buffer (a result holding group bytes, code loaded meanwhile, a buffer
+// changed under the line), the rest of the line runs as text.
+Result Engine::run_decoded(int32_t n)
+{
+    const uint32_t version = m_code.version();
+    const DecodedLine line = m_code.decoded().line(n);
+    if (m_group_shift.size() <= line.group_count)
+        m_group_shift.resize(static_cast<size_t>(line.group_count) + 1);
+    m_group_shift[0] = 0;
+    int32_t shift = 0; // how far earlier results have moved what follows them
+    for (uint32_t k = 0; k < line.group_count; ++k) {
+        m_group_start = m_group_end = -1;
+        const DecodedGroup g = m_code.decoded().group(line.first_group + k);
+        const int32_t inner_shift = shift - m_group_shift[g.first_inner];
+        const size_t open = static_cast<size_t>(static_cast<int64_t>(g.open) + shift - inner_shift);
+        const size_t close = static_cast<size_t>(static_cast<int64_t>(g.close) + shift);
+        if (close >= m_line.size() || m_line[open] != tok::GroupOpen || m_line[close] != tok::GroupClose)
+            return run_line(m_line, true);
+        if (g.kind == GroupKind::Variable) {
+            // A variable's value goes into the buffer without a copy of its own.
+            DecodedVar& ref = m_code.decoded().var(g.ref);
+            const std::string_view name = std::string_view(m_code.line(n).command).substr(ref.name.pos, ref.name.len);
+            const int32_t number = m_vars.find(name, ref.slot);
+            std::string_view value;
+            if (number >= 0 && !m_vars.at(number).elements.empty())
+                value = m_vars.at(number).elements[0];
+            m_line.replace(open, close - open + 1, value);
+            shift += static_cast<int32_t>(value.size()) - static_cast<int32_t>(close - open + 1);
+            m_group_shift[k + 1] = shift;
+            if (!value.empty() && (std::memchr(value.data(), tok::GroupOpen, value.size())
+                                   || std::memchr(value.data(), tok::GroupClose, value.size())))
+                return run_line(m_line, true); // the value brought groups of its own
+            continue;
+        }
+        Result value;
+        if (g.kind == GroupKind::Command) {
+            m_group_start = static_cast<int32_t>(open);
+            m_group_end = static_cast<int32_t>(close);
+            DecodedCommand& c = m_code.decoded().command(static_cast<int32_t>(g.ref));
+            const Span* spans = m_code.decoded().spans(c.first_span);
+            m_cmd.assign_spans(m_code.line(n).command, spans, c.word_count, spans + c.word_count, c.param_count);
+            value = dispatch_decoded(c);
+        } else {
+            value = eval_group(std::string_view(m_line).substr(open + 1, close - open - 1), open, close);
+        }
+        if (m_abort) {
+            // A function call took over the line (or a return ended it).
+            m_abort = false;
+            return std::nullopt;
+        }
+        if (open > m_line.size() || close >= m_line.size())
+            return std::nullopt; // the buffer was replaced under us
+        const size_t old_size = close - open + 1;
+        const size_t new_size = value ? value->size() : 0;
+        m_line.replace(open, old_size, value ? *value : std::string_view());
+        shift += static_cast<int32_t>(new_size) - static_cast<int32_t>(old_size);
+        m_group_shift[k + 1] = shift;
+        if (m_code.version() != version)
+            return run_line(m_line, true);
+        if (new_size && (std::memchr(value->data(), tok::GroupOpen, new_size) || std::memchr(value->data(), tok::GroupClose, new_size)))
+            return run_line(m_line, true); // the result brought groups of its own
+    }
+    m_group_start = m_group_end = -1;
+    if (line.command < 0)
+        return split_command(m_line);
+    DecodedCommand& c = m_code.decoded().command(line.command);
+    const Span* spans = m_code.decoded().spans(c.first_span);
+    const std::string& text = m_code.line(n).command;
+    if (c.params_fixed) {
+        m_cmd.assign_spans(text, spans, c.word_count, spans + c.word_count, c.param_count);
+    } else {
+        SplitSpans params;
+        if (!Command::split_param_spans(m_line, c.list_start, params))
+            return split_command(m_line); // reports the syntax error as it stands
+        m_cmd.assign_spans(text, spans, c.word_count, nullptr, 0);
+        m_cmd.assign_param_spans(m_line, params.params.data(), params.param_count);
+    }
+    return dispatch_decoded(c);
+}
+
+// dispatch_command for a decoded command: the handler found for its word 0
+// is kept until the dispatcher's table changes.
+Result Engine::dispatch_decoded(DecodedCommand& c)
+{
+    if (m_stop)
+        return std::nullopt;
+    if (c.handler_generation != m_table_generation) {
+        auto it = m_table_index.find(std::string_view(m_cmd.word(0)));
+        c.handler = it == m_table_index.end() ? -1 : static_cast<int32_t>(it->second);
+        c.handler_generation = m_table_generation;
+    }
+    if (c.handler >= 0 && m_table[static_cast<size_t>(c.handler)].handler)
+        return m_table[static_cast<size_t>(c.handler)].handler(*this);
+    return m_fallback(*this);
+}
+
+// Assigns a line's result to its assignment target (the line at the program
+// counter has one). A plain target goes straight to its variable's slot.
+void Engine::assign_result(const std::string& value)
+{
+    const CodeLine& line = m_code.line(m_pc);
+    if (m_decode && m_code.decoded().line(m_pc).target >= 0) {
+        m_group_start = m_group_end = -1;
+        DecodedVar& ref = m_code.decoded().var(static_cast<uint32_t>(m_code.decoded().line(m_pc).target));
+        const int32_t number = m_vars.index(std::string_view(line.target).substr(ref.name.pos, ref.name.len), ref.slot);
+        m_vars.set_element(number, 0, value);
+        return;
+    }
+    std::string target = line.target;
+    Result reference = run_line(target, false);
+    if (reference)
+        var_assign(*reference, value);
+}
+
 void Engine::run_lines()
 {
     run_lines_impl(std::nullopt);
@@ -179,18 +304,23 @@ void Engine::run_lines_impl(std::optional<size_t> until_depth)
         }
         m_line.assign(m_code.line(m_pc).command);
         Result result;
+        bool stored_text = true; // the buffer holds the stored line
         do {
             m_rerun = false;
-            result = run_line(m_line, true);
+            // A line re-run after a function call took over is usually
+            // rebuilt text; when it is still exactly the stored line (the
+            // first line of the function, say) it runs decoded too.
+            if (m_decode && m_pc >= 0 && m_pc < m_code.line_count() && m_code.decoded().line(m_pc).decoded
+                && (stored_text || m_line == m_code.line(m_pc).command))
+                result = run_decoded(m_pc);
+            else
+                result = run_line(m_line, true);
             m_abort = false;
+            stored_text = false;
         } while (m_rerun);
 
-        if (result && m_pc >= 0 && m_pc < m_code.line_count() && !m_code.line(m_pc).target.empty()) {
-            std::string target = m_code.line(m_pc).target;
-            Result reference = run_line(target, false);
-            if (reference)
-                var_assign(*reference, *result);
-        }
+        if (result && m_pc >= 0 && m_pc < m_code.line_count() && !m_code.line(m_pc).target.empty())
+            assign_result(*result);
         if (m_pc == -1)
             return;
         if (until_depth && m_flow.calls.size() <= *until_depth)

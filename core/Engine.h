@@ -83,6 +83,12 @@ public:
     Result call_function();
 
     // --- running code ---
+    // Lines run from their decoded form (words, parameters, handler and
+    // variable slots found once) unless this is off; the environment
+    // variable RUK_NO_DECODE=1 turns it off, so that tests can run the same
+    // code both ways and compare. What scripts observe is the same either way.
+    bool decoding() const { return m_decode; }
+    void set_decoding(bool on) { m_decode = on; }
     bool run_event(std::string_view name, bool immediate = false, int window = -1, bool use_group = false);
     void run_lines();
     // Runs lines until the call stack is back to `depth` frames (the function
@@ -168,6 +174,9 @@ private:
     struct SavedLine;
     void run_lines_impl(std::optional<size_t> until_depth);
     Result eval_group(std::string_view inner, size_t open, size_t close);
+    Result run_decoded(int32_t n);
+    Result dispatch_decoded(DecodedCommand& command);
+    void assign_result(const std::string& value);
     void append_error_field(std::string& out, std::string_view field);
 
     Host* m_host;
@@ -184,7 +193,10 @@ private:
     };
     std::vector<Entry> m_table;
     StringMap<size_t> m_table_index;
+    uint32_t m_table_generation = 1; // changes with every change of the table
     Handler m_fallback;
+    bool m_decode = true;
+    std::vector<int32_t> m_group_shift; // reused by run_decoded
 
     int32_t m_pc = -1;
     std::string m_event_name;

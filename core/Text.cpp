@@ -21,30 +21,24 @@ class ItemList {
 public:
     void push(Item item)
     {
-        if (m_size < Inline)
-            m_inline[m_size] = item;
-        else {
-            if (m_spill.empty())
-                m_spill.assign(m_inline, m_inline + Inline);
-            m_spill.push_back(item);
+        if (!m_spilled && m_size < Inline) {
+            m_inline[m_size++] = item;
+            return;
         }
+        if (!m_spilled) {
+            m_spill.assign(m_inline, m_inline + m_size);
+            m_spilled = true;
+        }
+        m_spill.push_back(item);
         ++m_size;
     }
-    Item* data() { return m_size <= Inline ? m_inline : m_spill.data(); }
+    Item* data() { return m_spilled ? m_spill.data() : m_inline; }
     size_t size() const { return m_size; }
-    void erase(size_t i)
+    void shrink(size_t size)
     {
-        Item* d = data();
-        for (size_t k = i; k + 1 < m_size; ++k)
-            d[k] = d[k + 1];
-        --m_size;
-        if (m_size > Inline)
-            m_spill.pop_back();
-        else if (!m_spill.empty() && m_size == Inline) {
-            for (size_t k = 0; k < Inline; ++k)
-                m_inline[k] = m_spill[k];
-            m_spill.clear();
-        }
+        m_size = size;
+        if (m_spilled)
+            m_spill.resize(size);
     }
 
 private:
@@ -52,27 +46,38 @@ private:
     Item m_inline[Inline];
     std::vector<Item> m_spill;
     size_t m_size = 0;
+    bool m_spilled = false;
 };
 
+// One pass over the items: every item whose operator is `op` is combined
+// with its right neighbour, left to right, the result keeping the
+// neighbour's operator. The list is compacted as it goes, so a pass is
+// linear in the number of items.
 void reduce(ItemList& items, char op)
 {
-    size_t i = 0;
-    while (i + 1 < items.size()) {
-        Item* d = items.data();
-        if (d[i].op != op) {
-            ++i;
+    const size_t n = items.size();
+    if (n < 2)
+        return;
+    Item* d = items.data();
+    size_t out = 0;
+    Item cur = d[0];
+    for (size_t k = 1; k < n; ++k) {
+        if (cur.op != op) {
+            d[out++] = cur;
+            cur = d[k];
             continue;
         }
-        float a = d[i].value, b = d[i + 1].value, r;
+        float a = cur.value, b = d[k].value, r;
         switch (op) {
         case '*': r = a * b; break;
         case '/': r = (b == 0.0f) ? 0.0f : a / b; break;
         case '-': r = a - b; break;
         default: r = a + b; break;
         }
-        d[i + 1].value = r;
-        items.erase(i);
+        cur = {r, d[k].op};
     }
+    d[out++] = cur;
+    items.shrink(out);
 }
 
 int32_t truncate_to_int(float v)
@@ -86,78 +91,149 @@ int32_t truncate_to_int(float v)
     return static_cast<int32_t>(v);
 }
 
-// One level of an expression. nullopt means malformed; `too_deep` is set when
-// nesting passed MaxNesting, which makes the whole evaluation yield the fallback.
-std::optional<int32_t> eval_level(std::string_view text, int32_t fallback, int depth, bool& too_deep)
-{
-    if (depth > MaxNesting) {
-        too_deep = true;
-        return std::nullopt;
+// Evaluates an expression in one left-to-right walk: a parenthesis is
+// evaluated where it stands and the walk goes on after its closing byte, so
+// every byte is looked at once and the time is linear in the text.
+class Evaluator {
+public:
+    Evaluator(std::string_view text, int32_t fallback) : m_text(text), m_fallback(fallback) { }
+
+    int32_t run()
+    {
+        size_t i = 0;
+        return level(i, 0).value_or(m_fallback);
     }
-    ItemList items;
-    uint32_t number = 0;
-    bool digit = false;
-    int sign = 1;
-    auto append = [&](char op) {
-        // sign x number in wrapping 32-bit arithmetic, then to single precision
-        uint32_t signed_number = sign < 0 ? 0u - number : number;
-        items.push({static_cast<float>(static_cast<int32_t>(signed_number)), op});
-    };
-    for (size_t i = 0; i < text.size(); ++i) {
-        char c = text[i];
-        if (c >= '0' && c <= '9') {
-            number = number * 10u + static_cast<uint32_t>(c - '0');
-            digit = true;
-        } else if (c == ' ') {
-            continue;
-        } else if (c == '*' || c == '/' || c == '+') {
-            append(c);
-            number = 0;
-            sign = 1;
-            digit = false;
-        } else if (c == '-') {
-            if (digit) {
-                append('-');
+
+private:
+    // One level, from `i` to the end of the text (depth 0) or to the byte
+    // that closes it (deeper), where `i` is left. nullopt means malformed;
+    // an inner level that is malformed counts as the fallback in its parent,
+    // while nesting past MaxNesting or a missing closing byte make the whole
+    // evaluation yield the fallback.
+    std::optional<int32_t> level(size_t& i, int depth)
+    {
+        if (depth > MaxNesting) {
+            m_give_up = true;
+            return std::nullopt;
+        }
+        const bool inner = depth > 0;
+        ItemList items;
+        uint32_t number = 0;
+        bool digit = false;
+        int sign = 1;
+        auto append = [&](char op) {
+            // sign x number in wrapping 32-bit arithmetic, then to single precision
+            uint32_t signed_number = sign < 0 ? 0u - number : number;
+            items.push({static_cast<float>(static_cast<int32_t>(signed_number)), op});
+        };
+        const size_t n = m_text.size();
+        for (; i < n; ++i) {
+            char c = m_text[i];
+            if (c >= '0' && c <= '9') {
+                number = number * 10u + static_cast<uint32_t>(c - '0');
+                digit = true;
+            } else if (c == ' ') {
+                continue;
+            } else if (c == '*' || c == '/' || c == '+') {
+                append(c);
                 number = 0;
                 sign = 1;
                 digit = false;
+            } else if (c == '-') {
+                if (digit) {
+                    append('-');
+                    number = 0;
+                    sign = 1;
+                    digit = false;
+                } else {
+                    sign = -1;
+                }
+            } else if (c == tok::Open) {
+                ++i;
+                int32_t v = m_fallback; // "()" counts as the fallback
+                if (i >= n || m_text[i] != tok::Close) {
+                    auto r = level(i, depth + 1);
+                    if (m_give_up)
+                        return std::nullopt;
+                    v = r.value_or(m_fallback);
+                }
+                number = static_cast<uint32_t>(v);
+                digit = true;
+            } else if (c == tok::Close && inner) {
+                break;
             } else {
-                sign = -1;
+                if (inner && !skip_to_close(i))
+                    m_give_up = true;
+                return std::nullopt;
             }
-        } else if (c == tok::Open) {
-            int nest = 1;
-            size_t j = i + 1;
-            for (; j < text.size(); ++j) {
-                if (text[j] == tok::Open)
-                    ++nest;
-                else if (text[j] == tok::Close && --nest == 0)
-                    break;
-            }
-            if (j >= text.size())
-                return std::nullopt; // no matching close
-            std::string_view inner = text.substr(i + 1, j - i - 1);
-            // The inner text is a whole expression of its own: malformed inner
-            // text gives the fallback as this number, not for the whole.
-            int32_t v = fallback;
-            if (!inner.empty()) {
-                auto r = eval_level(inner, fallback, depth + 1, too_deep);
-                if (too_deep)
-                    return std::nullopt;
-                v = r.value_or(fallback);
-            }
-            number = static_cast<uint32_t>(v);
+        }
+        if (inner && i >= n) {
+            m_give_up = true; // no closing byte
+            return std::nullopt;
+        }
+        append(0);
+        reduce(items, '*');
+        reduce(items, '/');
+        reduce(items, '-');
+        reduce(items, '+');
+        return truncate_to_int(items.data()[0].value);
+    }
+
+    // Moves `i` to the byte that closes the current level, counting nested
+    // parentheses. Returns false when there is none.
+    bool skip_to_close(size_t& i)
+    {
+        int nest = 1;
+        for (; i < m_text.size(); ++i) {
+            if (m_text[i] == tok::Open)
+                ++nest;
+            else if (m_text[i] == tok::Close && --nest == 0)
+                return true;
+        }
+        return false;
+    }
+
+    std::string_view m_text;
+    int32_t m_fallback;
+    bool m_give_up = false;
+};
+
+} // namespace
+
+namespace {
+
+// The common short forms, numbers joined by "+" and "-", computed in whole
+// numbers. Only taken when every value involved is exact in single
+// precision, where the four passes give the same as adding up left to right.
+std::optional<int32_t> eval_sum(std::string_view text)
+{
+    constexpr int64_t Exact = 16777216;
+    int64_t total = 0, magnitude = 0, number = 0;
+    int64_t sign = 1;
+    bool digit = false;
+    for (char c : text) {
+        if (c >= '0' && c <= '9') {
+            number = number * 10 + (c - '0');
+            if (number > Exact)
+                return std::nullopt;
             digit = true;
-            i = j;
+        } else if ((c == '+' || c == '-') && digit) {
+            total += sign * number;
+            magnitude += number;
+            sign = c == '-' ? -1 : 1;
+            number = 0;
+            digit = false;
         } else {
             return std::nullopt;
         }
     }
-    append(0);
-    reduce(items, '*');
-    reduce(items, '/');
-    reduce(items, '-');
-    reduce(items, '+');
-    return truncate_to_int(items.data()[0].value);
+    if (!digit)
+        return std::nullopt;
+    total += sign * number;
+    magnitude += number;
+    if (magnitude > Exact)
+        return std::nullopt;
+    return static_cast<int32_t>(total);
 }
 
 } // namespace
@@ -166,8 +242,11 @@ int32_t eval_int(std::string_view text, int32_t fallback)
 {
     if (text.empty())
         return fallback;
-    bool too_deep = false;
-    return eval_level(text, fallback, 0, too_deep).value_or(fallback);
+    if (text.size() <= 24) {
+        if (auto sum = eval_sum(text))
+            return *sum;
+    }
+    return Evaluator(text, fallback).run();
 }
 
 bool is_int_expression(std::string_view text)

@@ -9,6 +9,7 @@ void VarStore::clear()
 {
     m_vars.clear();
     m_index.clear();
+    ++m_generation;
 }
 
 int32_t VarStore::find(std::string_view name) const
@@ -25,6 +26,7 @@ int32_t VarStore::index(std::string_view name)
     n = count();
     m_vars.push_back({std::string(name), std::vector<std::string>(1)});
     m_index.emplace(std::string(name), n);
+    ++m_generation;
     return n;
 }
 
@@ -42,6 +44,7 @@ void VarStore::free(int32_t number)
     if (number < 0 || number >= count())
         return;
     m_vars.erase(m_vars.begin() + number);
+    ++m_generation;
     m_index.clear();
     for (int32_t i = 0; i < count(); ++i)
         m_index.emplace(m_vars[static_cast<size_t>(i)].name, i);

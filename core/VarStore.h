@@ -22,8 +22,18 @@ inline constexpr const char* MsgBadDynamicName =
 // moves every later one down by one. A name index is kept in step with the
 // numbering so that reads and assignments never scan the names.
 //
+// Decoded lines keep the number a plain name was last found under in a
+// VarSlot. The store's generation changes whenever numbers may change or a
+// missing name may appear (a variable created, freed, or the store cleared),
+// so a slot of an older generation is looked up afresh and never trusted.
+//
 // A variable's highest index is elements.size() - 1: 0 for a new variable
 // (one empty element) and -1 after a whole-array assignment of the empty text.
+struct VarSlot {
+    uint32_t generation = 0; // 0: never filled
+    int32_t number = -1;
+};
+
 class VarStore {
 public:
     struct Variable {
@@ -44,6 +54,26 @@ public:
     int32_t index(std::string_view name);
     // Number of the variable with exactly this name, or -1.
     int32_t find(std::string_view name) const;
+    // As find, through a slot that remembers the answer while it holds.
+    int32_t find(std::string_view name, VarSlot& slot) const
+    {
+        if (slot.generation != m_generation) {
+            slot.number = find(name);
+            slot.generation = m_generation;
+        }
+        return slot.number;
+    }
+    // As index, through a slot.
+    int32_t index(std::string_view name, VarSlot& slot)
+    {
+        int32_t n = find(name, slot);
+        if (n < 0) {
+            n = index(name);
+            slot = {m_generation, n};
+        }
+        return n;
+    }
+    uint32_t generation() const { return m_generation; }
     // Sets element n (n >= 0), filling new elements in between with empty texts.
     const std::string& set_element(int32_t number, int32_t n, std::string_view text);
     // Removes a variable; later numbers move down by one.
@@ -74,6 +104,7 @@ private:
 
     std::vector<Variable> m_vars;
     StringMap<int32_t> m_index;
+    uint32_t m_generation = 1;
     std::function<void(const char*)> m_error;
 };
 
