@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <vector>
 
 namespace ruk {
 
@@ -72,6 +73,16 @@ void stretch_copy(const PixelView& dst, PixelRect to, const PixelView& src_in, P
     // Without steps or deform, a destination row that reads the same source
     // row as the one just above it is that row again: copy it whole.
     const bool rows_repeat = !doubled && x_step == 1 && y_step == 1 && !map.deformed() && n == dbpp;
+    // Without steps, doubling or deform, each column reads the same byte
+    // offset of its source row in every row (-1: outside the source).
+    std::vector<int64_t> source_offsets;
+    if (rows_repeat) {
+        source_offsets.reserve(size_t(cols.end - cols.first));
+        for (int32_t v = cols.first; v < cols.end; ++v) {
+            const int64_t base = map.base_column(v);
+            source_offsets.push_back(base >= 0 && base < src.width ? base * sbpp : -1);
+        }
+    }
     int64_t previous_source_row = -1;
     int64_t previous_h = -2;
 
@@ -88,6 +99,21 @@ void stretch_copy(const PixelView& dst, PixelRect to, const PixelView& src_in, P
             continue;
         }
         const uint8_t* srow = src.row(int32_t(source_row));
+        if (!source_offsets.empty()) {
+            // Plain stretch: every pixel from a tabled byte offset.
+            uint8_t* d = drow + int64_t(to.x + cols.first) * dbpp;
+            bool whole_row = true;
+            for (int64_t offset : source_offsets) {
+                if (offset >= 0)
+                    copy_pixel(d, srow + offset, n);
+                else
+                    whole_row = false;
+                d += dbpp;
+            }
+            previous_source_row = whole_row ? source_row : -1;
+            previous_h = h;
+            continue;
+        }
         uint8_t* below = doubled && y + 1 < dst.height ? dst.row(y + 1) : nullptr;
         bool whole_row = true;
         for (int64_t v = cols.first; v < cols.end; v += x_step) {
@@ -137,14 +163,26 @@ void translucent_fill(const PixelView& bitmap, int32_t x, int32_t y, int32_t w, 
     if (width <= 0 || height <= 0)
         return;
 
-    // Every byte value of a channel has one answer: table them once.
     const KeyBytes target = colour_bytes(colour);
+    const int32_t bpp = bitmap.bytes_per_pixel;
+    if (bpp == 3 && opacity >= 0 && opacity <= 100) {
+        // The same arithmetic as the copy with opacity, from a row of the
+        // colour: the vector row blend does the work.
+        std::vector<uint8_t> colour_row(size_t(width) * 3);
+        for (size_t i = 0; i < colour_row.size(); ++i)
+            colour_row[i] = target[i % 3];
+        const ChannelPercents percent {opacity, opacity, opacity};
+        for (int64_t row = top; row < top + height; ++row)
+            blend_row(bitmap.pixel(int32_t(left), int32_t(row)), 3, colour_row.data(), 3, int32_t(width), percent,
+                      std::nullopt);
+        return;
+    }
+    // Every byte value of a channel has one answer: table them once.
     std::array<std::array<uint8_t, 256>, 3> table;
     for (int k = 0; k < 3; ++k)
         for (int value = 0; value < 256; ++value)
             table[k][value] = uint8_t(value + int64_t(opacity) * (target[k] - value) / 100);
 
-    const int32_t bpp = bitmap.bytes_per_pixel;
     for (int64_t row = top; row < top + height; ++row) {
         uint8_t* p = bitmap.pixel(int32_t(left), int32_t(row));
         for (int64_t i = 0; i < width; ++i, p += bpp) {

@@ -153,16 +153,64 @@ void raster_copy(const PixelView& dst, int32_t dx, int32_t dy, const PixelView& 
 namespace {
 
 // The opacity blend of `n` bytes with one percentage from 1 to 100: the hot
-// loop of a translucent copy, free of branches so that it vectorises.
+// loop of a translucent copy. It is div100 written in 16-bit lanes (the
+// product fits: |(s - d) * p| <= 25500), so the compiler turns it into
+// 16-bit vector multiplies, eight bytes per instruction; the high half of
+// m * 5243 shifted by 3 more is (m * 5243) >> 19.
 void blend_bytes(uint8_t* __restrict d, const uint8_t* __restrict s, size_t n, int32_t percent)
 {
+    const int16_t p = int16_t(percent);
     for (size_t i = 0; i < n; ++i) {
-        int32_t dv = d[i];
-        d[i] = uint8_t(dv + div100((int32_t(s[i]) - dv) * percent));
+        const int16_t dv = d[i];
+        const int16_t m = int16_t((int16_t(s[i]) - dv) * p);
+        int16_t q = int16_t((int32_t(m) * 5243) >> 16);
+        q = int16_t((q >> 3) - (m >> 15));
+        d[i] = uint8_t(dv + q);
+    }
+}
+
+// The blend at exactly 50 percent: d + (s - d) / 2 truncated toward zero is
+// the average of s and d rounded toward d. Written as the rounded-up byte
+// average less one where s >= d and the sum is odd, it stays in 8-bit lanes
+// (sixteen bytes per vector instruction). Equal to blend_bytes at 50 for
+// every pair of bytes.
+void half_bytes(uint8_t* __restrict d, const uint8_t* __restrict s, size_t n)
+{
+    for (size_t i = 0; i < n; ++i) {
+        const uint8_t dv = d[i], sv = s[i];
+        const uint8_t up = uint8_t((unsigned(dv) + sv + 1) >> 1);
+        d[i] = uint8_t(up - ((dv ^ sv) & (sv >= dv)));
     }
 }
 
 bool matches_key(const uint8_t* s, const KeyBytes& key) { return s[0] == key[0] && s[1] == key[1] && s[2] == key[2]; }
+
+// The keyed copy of one row: pixels whose colour bytes are not the key's
+// are copied. Every pixel but the last is read as a 4-byte word and chosen
+// with a mask instead of a branch (keyed pictures mix key and picture pixels
+// unpredictably). The write is two bytes and one byte, never touching the
+// next pixel, so the next word read never waits on a store it overlaps.
+void keyed_copy_row(uint8_t* dst, int32_t dst_bpp, const uint8_t* src, int32_t src_bpp, int32_t count,
+                    const KeyBytes& key)
+{
+    const uint32_t key_word = uint32_t(key[0]) | uint32_t(key[1]) << 8 | uint32_t(key[2]) << 16;
+    int32_t x = 0;
+    for (; x + 1 < count; ++x, dst += dst_bpp, src += src_bpp) {
+        uint32_t s, d;
+        std::memcpy(&s, src, 4);
+        std::memcpy(&d, dst, 4);
+        const uint32_t take = 0u - uint32_t(((s ^ key_word) & 0xFFFFFF) != 0);
+        const uint32_t out = (d & ~take) | (s & take);
+        const uint16_t low = uint16_t(out);
+        std::memcpy(dst, &low, 2);
+        dst[2] = uint8_t(out >> 16);
+    }
+    if (!matches_key(src, key)) {
+        dst[0] = src[0];
+        dst[1] = src[1];
+        dst[2] = src[2];
+    }
+}
 
 } // namespace
 
@@ -177,6 +225,8 @@ void blend_row(uint8_t* dst, int32_t dst_bpp, const uint8_t* src, int32_t src_bp
             return;
         if (percent[0] == 100)
             std::memcpy(dst, src, size_t(count) * 3);
+        else if (percent[0] == 50)
+            half_bytes(dst, src, size_t(count) * 3);
         else if (percent[0] < 100)
             blend_bytes(dst, src, size_t(count) * 3, percent[0]);
         else
@@ -185,12 +235,7 @@ void blend_row(uint8_t* dst, int32_t dst_bpp, const uint8_t* src, int32_t src_bp
         return;
     }
     if (key && uniform && percent[0] == 100) {
-        for (int32_t x = 0; x < count; ++x, dst += dst_bpp, src += src_bpp)
-            if (!matches_key(src, *key)) {
-                dst[0] = src[0];
-                dst[1] = src[1];
-                dst[2] = src[2];
-            }
+        keyed_copy_row(dst, dst_bpp, src, src_bpp, count, *key);
         return;
     }
     for (int32_t x = 0; x < count; ++x, dst += dst_bpp, src += src_bpp) {
