@@ -39,6 +39,23 @@ void copy_pixel(uint8_t* d, const uint8_t* s, int32_t n)
         d[3] = s[3];
 }
 
+// The offsets i in [0, count) for which both `a + i` lies in [0, a_size)
+// and `b + i` in [0, b_size): computed, never searched, so that a huge
+// count from a script costs nothing.
+struct Span {
+    int64_t first = 0;
+    int64_t end = 0;
+};
+Span overlap(int64_t a, int64_t b, int64_t count, int64_t a_size, int64_t b_size)
+{
+    Span span;
+    span.first = std::max<int64_t>({0, -a, -b});
+    span.end = std::min<int64_t>({count, a_size - a, b_size - b});
+    if (span.end < span.first)
+        span.end = span.first;
+    return span;
+}
+
 bool same_colour(const uint8_t* a, const uint8_t* b) { return a[0] == b[0] && a[1] == b[1] && a[2] == b[2]; }
 
 } // namespace
@@ -201,17 +218,15 @@ void tint_through_channel(const PixelView& dst, int32_t dx, int32_t dy, const Pi
     PixelBuffer snapshot;
     const PixelView src = readable_source(dst, src_in, snapshot);
     const KeyBytes target = colour_bytes(colour);
-    for (int64_t i = 0; i < h; ++i) {
-        const int64_t sy_i = sy + i, dy_i = dy + i;
-        if (sy_i < 0 || dy_i < 0 || sy_i >= src.height || dy_i >= dst.height)
-            continue;
-        for (int64_t j = 0; j < w; ++j) {
-            const int64_t sx_j = sx + j, dx_j = dx + j;
-            if (sx_j < 0 || dx_j < 0 || sx_j >= src.width || dx_j >= dst.width)
-                continue;
-            const int64_t level = src.pixel(int32_t(sx_j), int32_t(sy_i))[channel];
-            const int64_t strength = int64_t(opacity) * (level * 100 / 255) / 100;
-            uint8_t* d = dst.pixel(int32_t(dx_j), int32_t(dy_i));
+    const Span rows = overlap(sy, dy, h, src.height, dst.height);
+    const Span cols = overlap(sx, dx, w, src.width, dst.width);
+    if (cols.first >= cols.end)
+        return;
+    for (int64_t i = rows.first; i < rows.end; ++i) {
+        const uint8_t* s = src.pixel(int32_t(sx + cols.first), int32_t(sy + i));
+        uint8_t* d = dst.pixel(int32_t(dx + cols.first), int32_t(dy + i));
+        for (int64_t j = cols.first; j < cols.end; ++j, s += src.bytes_per_pixel, d += dst.bytes_per_pixel) {
+            const int64_t strength = int64_t(opacity) * (int64_t(s[channel]) * 100 / 255) / 100;
             for (int k = 0; k < 3; ++k)
                 d[k] = uint8_t(d[k] + strength * (int64_t(target[k]) - d[k]) / 100);
         }
@@ -224,20 +239,17 @@ std::optional<PixelDifference> compare_pixels(const PixelView& bitmap, int32_t d
     if (!usable(bitmap) || !usable(other))
         return std::nullopt;
     const KeyBytes ignored = colour_bytes(ignored_colour);
-    for (int64_t i = 0; i < h; ++i) {
-        const int64_t sy_i = sy + i, dy_i = dy + i;
-        if (sy_i < 0 || dy_i < 0 || sy_i >= other.height || dy_i >= bitmap.height)
-            continue;
-        for (int64_t j = 0; j < w; ++j) {
-            const int64_t sx_j = sx + j, dx_j = dx + j;
-            if (sx_j < 0 || dx_j < 0 || sx_j >= other.width || dx_j >= bitmap.width)
+    const Span rows = overlap(sy, dy, h, other.height, bitmap.height);
+    const Span cols = overlap(sx, dx, w, other.width, bitmap.width);
+    if (cols.first >= cols.end)
+        return std::nullopt;
+    for (int64_t i = rows.first; i < rows.end; ++i) {
+        const uint8_t* theirs = other.pixel(int32_t(sx + cols.first), int32_t(sy + i));
+        const uint8_t* ours = bitmap.pixel(int32_t(dx + cols.first), int32_t(dy + i));
+        for (int64_t j = cols.first; j < cols.end; ++j, theirs += other.bytes_per_pixel, ours += bitmap.bytes_per_pixel) {
+            if (same_colour(theirs, ignored.data()) || same_colour(ours, theirs))
                 continue;
-            const uint8_t* theirs = other.pixel(int32_t(sx_j), int32_t(sy_i));
-            if (same_colour(theirs, ignored.data()))
-                continue;
-            const uint8_t* ours = bitmap.pixel(int32_t(dx_j), int32_t(dy_i));
-            if (!same_colour(ours, theirs))
-                return PixelDifference {int32_t(j), int32_t(i), make_colour(ours[2], ours[1], ours[0])};
+            return PixelDifference {int32_t(j), int32_t(i), make_colour(ours[2], ours[1], ours[0])};
         }
     }
     return std::nullopt;
