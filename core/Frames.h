@@ -19,12 +19,20 @@ struct ForLoop {
 // line buffer as it was when the call took over, and the group the call was
 // written in (-1 when the call was the line's own command). A return puts the
 // value into that group and re-runs the line from there.
+//
+// It also remembers how many while and for loops were open when the call
+// was made. A function that returns from inside its own loops leaves them
+// open; the return closes exactly those, so that the caller's "while.end"
+// and "for.next" find the caller's loops again. Loops the caller had open
+// are never touched by this.
 struct CallFrame {
     std::string name;
     int32_t return_line;
     std::string saved_line;
     int32_t group_start;
     int32_t group_end;
+    size_t open_whiles = 0;
+    size_t open_fors = 0;
 };
 
 // Stacks live for the whole run: ending an event does not unwind them, and a

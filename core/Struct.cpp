@@ -271,6 +271,11 @@ Result keyword_return(Engine& e)
 
     CallFrame frame = std::move(flow.calls.back());
     flow.calls.pop_back();
+    // Loops the function opened and did not close end with it.
+    if (flow.whiles.size() > frame.open_whiles)
+        flow.whiles.resize(frame.open_whiles);
+    if (flow.fors.size() > frame.open_fors)
+        flow.fors.resize(frame.open_fors);
     std::string& line = e.line_buffer();
     line = std::move(frame.saved_line);
     if (frame.group_start < 0 || frame.group_end < frame.group_start
@@ -314,7 +319,9 @@ Result call_script_function(Engine& e)
     for (int n = 1; n <= Command::ParamCount; ++n)
         values.push_back(e.param(n));
 
-    e.flow().calls.push_back({name, e.pc(), e.line_buffer(), e.group_start(), e.group_end()});
+    FlowState& flow = e.flow();
+    flow.calls.push_back(
+        {name, e.pc(), e.line_buffer(), e.group_start(), e.group_end(), flow.whiles.size(), flow.fors.size()});
     assign_parameters(e, start, values);
     e.set_pc(start + 1);
     e.set_abort();
@@ -334,7 +341,8 @@ bool call_function_external(Engine& e, std::string_view name, const std::vector<
     const size_t depth = e.flow().calls.size();
     const int32_t return_line = e.pc();
     std::string saved_line = e.line_buffer();
-    e.flow().calls.push_back({std::string(name), return_line, std::string(), -1, -1});
+    FlowState& flow = e.flow();
+    flow.calls.push_back({std::string(name), return_line, std::string(), -1, -1, flow.whiles.size(), flow.fors.size()});
     assign_parameters(e, start, given);
     e.set_pc(start + 1);
     e.run_lines_until_return(depth);

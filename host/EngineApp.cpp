@@ -566,7 +566,8 @@ int EngineApp::start_up()
     m_registry = std::make_unique<Registry>(Registry::default_path());
     register_families();
     // The engine window exists from the start, so that the start-up events
-    // can already size and place it; it is shown once they have run.
+    // can already size and place it; it is shown, and its timers start, once
+    // they have run.
     m_main_window = std::make_unique<TrukEngineWin>(*this, 0);
     if (!m_engine.code().load_code(m_session.prepare_code())) {
         std::fprintf(stderr, "rukengine: the package has no readable code\n");
@@ -584,6 +585,8 @@ int EngineApp::start_up()
         return 0;
 
     m_main_window->apply_style();
+    // Only now may the engine window's timers raise "load" and the rest.
+    m_main_window->start_timers();
     if (!m_state.hidden) {
         m_main_window->show();
         if (!m_state.show_in_taskbar && !m_state.headless)

@@ -27,11 +27,22 @@ TrukEngineWin::TrukEngineWin(EngineApp& app, int index) : m_app(app), m_index(in
     if (index == 0) {
         activation_countdown = 2;
         m_first_load_pending = true;
+        m_timers_held = true;
     }
     connect(&m_ruk_timer, &QTimer::timeout, this, [this] { RukTimerTimer(); });
     connect(&m_window_timer, &QTimer::timeout, this, [this] { WindowTimerTimer(); });
-    m_ruk_timer.start(10);
+    m_ruk_timer.setInterval(10);
     m_window_timer.setInterval(1000);
+    if (!m_timers_held)
+        m_ruk_timer.start();
+}
+
+void TrukEngineWin::start_timers()
+{
+    if (!m_timers_held || m_closing_for_shutdown)
+        return;
+    m_timers_held = false;
+    m_ruk_timer.start();
 }
 
 TrukEngineWin::~TrukEngineWin() = default;
@@ -234,6 +245,10 @@ void TrukEngineWin::RukTimerTimer()
 
 void TrukEngineWin::WindowTimerTimer()
 {
+    // A script may switch the timer on in "initialize"; its ticks count
+    // from the end of start-up.
+    if (m_timers_held)
+        return;
     raise("window:timer");
 }
 

@@ -17,6 +17,11 @@ class EngineApp;
 // raises "load" on its first timer tick and runs the terminate sequence when
 // it is closed by Escape, a right click or the window system.
 //
+// The engine window exists while the start-up events run (they size and
+// place it), but its timers stay quiet until start_timers(): a box, a wait or
+// "system.doevents" inside "initialize" lets the message loop run, and
+// "load" (an immediate event) must not cut "initialize" short there.
+//
 // Keys: a key held down raises one "keyboard:down" however long it repeats;
 // the characters it types each raise "keyboard:press"; releasing it raises
 // "keyboard:up".
@@ -48,6 +53,9 @@ public:
     void close_window();
     // Closes without asking scripts (the terminate sequence's own close).
     void close_for_shutdown();
+    // Lets the engine window's timers raise their events; the start-up
+    // events have returned. Script windows tick from their creation.
+    void start_timers();
 
     // ScriptWindow
     uint64_t handle() const override;
@@ -102,6 +110,7 @@ private:
     bool m_key_held = false;
     bool m_first_load_pending = false;
     bool m_closing_for_shutdown = false;
+    bool m_timers_held = false;  // the engine window during the start-up events
     bool m_minimized = false;
     QPoint m_seen[2];  // the cursor at the last two move notifications
     QTimer m_ruk_timer;

@@ -68,6 +68,28 @@ bool Session::unpack(Random& random, const std::function<void(const PackageHeade
     return true;
 }
 
+namespace {
+
+// Whether the code file is empty or its last byte is a line break (the code
+// file holds every byte complemented).
+bool ends_at_line_start(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary | std::ios::ate);
+    if (!in)
+        return true;
+    const std::streamoff size = in.tellg();
+    if (size <= 0)
+        return true;
+    in.seekg(size - 1);
+    char last = 0;
+    if (!in.get(last))
+        return true;
+    const unsigned char plain = static_cast<unsigned char>(~static_cast<unsigned char>(last));
+    return plain == '\n' || plain == '\r';
+}
+
+} // namespace
+
 std::string Session::prepare_code() const
 {
     const std::string code = working_folder + "identity.qexe";
@@ -75,7 +97,12 @@ std::string Session::prepare_code() const
         std::ifstream in(working_folder + library, std::ios::binary);
         if (!in)
             continue;
+        // A code file made elsewhere may end without a line break; the
+        // library's first line must not become part of its last one.
+        const bool break_needed = !ends_at_line_start(code);
         std::ofstream out(code, std::ios::binary | std::ios::app);
+        if (break_needed)
+            out << static_cast<char>(~'\r') << static_cast<char>(~'\n');
         out << in.rdbuf();
     }
     return code;

@@ -751,10 +751,11 @@ std::string encode_code_file(const std::vector<std::string>& lines)
     for (const std::string& l : lines)
         total += l.size() + 2;
     out.reserve(total);
-    for (size_t i = 0; i < lines.size(); ++i) {
-        if (i > 0)
-            out += "\r\n";
-        out += lines[i];
+    // Every line ends with a line break, the last one too, so that a library
+    // joined onto this file starts a line of its own.
+    for (const std::string& l : lines) {
+        out += l;
+        out += "\r\n";
     }
     for (char& c : out)
         c = static_cast<char>(~static_cast<unsigned char>(c));

@@ -43,7 +43,7 @@ struct CompiledSource {
 };
 CompiledSource compile_source(std::string_view text);
 
-// The code file form: lines joined with CR LF, every byte complemented.
+// The code file form: every line followed by CR LF, every byte complemented.
 std::string encode_code_file(const std::vector<std::string>& lines);
 
 } // namespace ruk

@@ -1,5 +1,6 @@
 // The engine as a process: instances, working folders, signals, restarts and start-up messages.
 #include "tests/desktop/EngineProcess.h"
+#include "system/Translator.h"
 
 #include <gtest/gtest.h>
 
@@ -186,4 +187,37 @@ TEST_F(EngineRun, StartUpMessages)
     EXPECT_EQ(text.out(), "Cannot read this file : " + notes + "\n");
     EngineProcess bad_option({"--timeout", "abc", notes}, root.path());
     EXPECT_EQ(bad_option.wait(30), 2);
+}
+
+TEST_F(EngineRun, LoadWaitsUntilInitializeHasReturned)
+{
+    // Messages handled inside "initialize" must not run "load" there.
+    std::string busy = root.write("busy/busy.rks", R"(
+event.initialize()
+    system.message("initialize begins")
+    time.tick.reset()
+    while (time.tick.get() < 60000)
+        system.doevents()
+    while.end()
+    system.message("initialize ends")
+event.end()
+event.load()
+    system.message("load")
+    app.close()
+event.end()
+)");
+    EngineProcess engine({"--headless", "--timeout", "30", busy}, root.path());
+    EXPECT_EQ(engine.wait(40), 0) << engine.err();
+    EXPECT_EQ(engine.out(), "initialize begins\ninitialize ends\nload\n");
+}
+
+TEST_F(EngineRun, ALibraryJoinsTheMainCodeOnALineOfItsOwn)
+{
+    root.write("withlib/main.rks", "event.initialize()\n system.message(greet(you))\n app.close()\nevent.end()\n");
+    ruk::CompiledSource library = ruk::compile_source("function.greet(&who)\n return(\"hello \" &who)\nfunction.end()\n");
+    ASSERT_TRUE(library.errors.empty());
+    root.write("withlib/_identity.lib", ruk::encode_code_file(library.lines));
+    EngineProcess engine({"--headless", "--timeout", "30", root.path() + "/withlib"}, root.path());
+    EXPECT_EQ(engine.wait(40), 0) << engine.err();
+    EXPECT_EQ(engine.out(), "hello you\n");
 }

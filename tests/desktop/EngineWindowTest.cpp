@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <fstream>
 #include <sstream>
 
 using namespace ruk::test;
@@ -203,4 +204,39 @@ TEST_F(EngineWindow, TextTransferSurvivesAnInterruptingSender)
     xsend(handle + " 0x8004 0 0");
     EXPECT_EQ(receiver.wait(30), 0);
     EXPECT_TRUE(root.working_folders().empty());
+}
+
+TEST_F(EngineWindow, ABoxInInitializeLetsItFinishBeforeLoad)
+{
+    // The order is kept in a file: a printed message would be a box too.
+    std::string script = root.write("startbox/startbox.rks", R"(
+event.initialize()
+    &order = "initialize"
+    system.dialog("Startup", "Go on?", 0)
+    &order = &order " box-closed"
+event.end()
+event.load()
+    &order = &order " load"
+    disk.file.save(app.getparam(1), &order)
+    app.close()
+event.end()
+)");
+    const std::string order_file = root.path() + "/order.txt";
+    EngineProcess engine({"--timeout", "60", script, order_file}, root.path(), x.display());
+    bool shown = false;
+    for (int i = 0; i < 300 && !shown; ++i) {
+        shown = xdotool("search --name Startup") == 0;
+        if (!shown)
+            engine.wait_for_line("never", 0.05);
+    }
+    ASSERT_TRUE(shown) << engine.err();
+    // Long enough for the engine window's first tick, had it been running.
+    engine.wait_for_line("never", 0.3);
+    xdotool("search --name Startup windowfocus --sync");
+    xdotool("key Return");
+    EXPECT_EQ(engine.wait(30), 0) << engine.err();
+    std::ifstream in(order_file);
+    std::string order;
+    std::getline(in, order);
+    EXPECT_EQ(order, "initialize box-closed load");
 }

@@ -5,6 +5,8 @@
 
 #include <filesystem>
 #include <fstream>
+#include <iterator>
+#include <string>
 #include <sys/stat.h>
 
 namespace fs = std::filesystem;
@@ -42,4 +44,56 @@ TEST(Session, PackageNames)
     EXPECT_EQ(package_name_of("games/demo/"), "demo");
     EXPECT_EQ(package_name_of("games/demo//"), "demo");
     EXPECT_EQ(package_name_of("hello.rks"), "hello");
+}
+
+namespace {
+
+std::string complemented(std::string text)
+{
+    for (char& c : text)
+        c = static_cast<char>(~static_cast<unsigned char>(c));
+    return text;
+}
+
+void write_file(const fs::path& path, const std::string& bytes)
+{
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+std::string read_file(const fs::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+} // namespace
+
+TEST(Session, LibrariesJoinTheCodeFileOnALineOfTheirOwn)
+{
+    fs::path root = fs::path(::testing::TempDir()) / "ruk-session-join";
+    fs::remove_all(root);
+    fs::create_directories(root);
+    Session session;
+    session.working_folder = root.string() + "/";
+
+    // A code file made elsewhere ends without a break, and so does the
+    // first library: each join puts one in.
+    write_file(root / "identity.qexe", complemented("event.initialize()\r\nevent.end()"));
+    write_file(root / "_identity.lib", complemented("function.one()\r\nfunction.end()"));
+    write_file(root / "_identity2.lib", complemented("function.two()\r\nfunction.end()\r\n"));
+    std::string code = session.prepare_code();
+    EXPECT_EQ(complemented(read_file(code)), "event.initialize()\r\nevent.end()\r\n"
+                                             "function.one()\r\nfunction.end()\r\n"
+                                             "function.two()\r\nfunction.end()\r\n");
+
+    // A code file that already ends with a break gets no empty line, and an
+    // empty one none at all.
+    write_file(root / "identity.qexe", complemented("event.a()\r\nevent.end()\n"));
+    fs::remove(root / "_identity2.lib");
+    session.prepare_code();
+    EXPECT_EQ(complemented(read_file(code)), "event.a()\r\nevent.end()\nfunction.one()\r\nfunction.end()");
+    write_file(root / "identity.qexe", "");
+    session.prepare_code();
+    EXPECT_EQ(complemented(read_file(code)), "function.one()\r\nfunction.end()");
+    fs::remove_all(root);
 }

@@ -118,6 +118,27 @@ TEST(Struct, ExternalCallRunsToItsEnd)
     EXPECT_EQ(h.engine().pc(), -1);
 }
 
+TEST(Struct, ReturnClosesOnlyTheLoopsOfItsOwnFunction)
+{
+    ScriptHarness h;
+    h.load_compiled(compiled("function.cb()\n"
+                             "while(1)\n"
+                             "for(k,0,5)\n"
+                             "return(early)\n"
+                             "for.next()\n"
+                             "while.end()\n"));
+    // Loops the caller had open stay as they were.
+    FlowState& flow = h.engine().flow();
+    flow.whiles.push_back(7);
+    flow.fors.push_back({3, 10, 1, 0, 0});
+    EXPECT_TRUE(call_function_external(h.engine(), "cb", {}));
+    ASSERT_EQ(flow.whiles.size(), 1u);
+    EXPECT_EQ(flow.whiles[0], 7);
+    ASSERT_EQ(flow.fors.size(), 1u);
+    EXPECT_EQ(flow.fors[0].line, 3);
+    EXPECT_TRUE(flow.calls.empty());
+}
+
 TEST(Struct, RunawayLoopStopsOnRequestFromAnotherThread)
 {
     ScriptHarness h;

@@ -290,6 +290,8 @@ TEST(CompileSource, CodeFileRoundTrip)
     for (char& ch : plain)
         ch = static_cast<char>(~static_cast<unsigned char>(ch));
     EXPECT_EQ(plain.find("\r\n"), c.lines[0].size());
+    // The last line ends with a break too: a library joined on starts afresh.
+    EXPECT_EQ(plain.substr(plain.size() - 2), "\r\n");
 
     std::string path = ::testing::TempDir() + "translator_roundtrip.qexe";
     {
