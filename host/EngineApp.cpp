@@ -8,6 +8,7 @@
 #include "host/X11Window.h"
 #include "host/Main.h"
 #include "host/SourceBuild.h"
+#include "net/Objects.h"
 #include "system/Extern.h"
 #include "system/Disk.h"
 #include "system/Misc.h"
@@ -489,6 +490,7 @@ void EngineApp::register_families()
     register_application_family(m_engine, m_state, m_session, *this, m_registry.get());
     register_settings_families(m_engine, *m_registry, m_session.header, &m_state);
     register_system_family(m_engine, m_state, *this);
+    register_inet_families(m_engine, m_registry.get());
 }
 
 int EngineApp::start_up()

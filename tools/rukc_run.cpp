@@ -6,6 +6,7 @@
 #include "host/Application.h"
 #include "host/HostState.h"
 #include "host/Session.h"
+#include "net/Objects.h"
 #include "system/Disk.h"
 #include "system/Misc.h"
 #include "system/Registry.h"
@@ -203,6 +204,7 @@ int cmd_run(const Args& args)
     ruk::register_application_family(engine, state, session, services, &registry);
     ruk::register_settings_families(engine, registry, session.header, &state);
     ruk::register_system_family(engine, state, system_services);
+    ruk::register_inet_families(engine, &registry);
     state.arguments.push_back(input);
     for (; i < args.size(); ++i)
         state.arguments.push_back(args[i]);

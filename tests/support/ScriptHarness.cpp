@@ -2,6 +2,7 @@
 #include "tests/support/ScriptHarness.h"
 
 #include "core/Language.h"
+#include "net/Objects.h"
 #include "system/Disk.h"
 #include "system/Misc.h"
 #include "system/Settings.h"
@@ -43,6 +44,7 @@ ScriptHarness::ScriptHarness()
     static HeadlessSystemServices system_services;
     register_system_family(m_engine, m_state, system_services);
     register_settings_families(m_engine, m_registry, m_session.header, &m_state);
+    register_inet_families(m_engine, &m_registry);
     m_engine.random().seed(12345);
     m_engine.set_error_observer([this](const std::string& text) {
         auto fields = error_fields(text);
