@@ -49,8 +49,13 @@ void apply_common_options(CURL* easy, bool allow_self_signed)
     curl_easy_setopt(easy, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
     curl_easy_setopt(easy, CURLOPT_SSL_VERIFYPEER, 1L);
     curl_easy_setopt(easy, CURLOPT_SSL_VERIFYHOST, 2L);
-    if (allow_self_signed)
+    if (allow_self_signed) {
         curl_easy_setopt(easy, CURLOPT_SSL_CTX_FUNCTION, setup_tls_context);
+        // A connection or TLS session accepted this way is never kept for a
+        // later transfer, which might no longer trust the host.
+        curl_easy_setopt(easy, CURLOPT_FORBID_REUSE, 1L);
+        curl_easy_setopt(easy, CURLOPT_SSL_SESSIONID_CACHE, 0L);
+    }
 }
 
 } // namespace ruk

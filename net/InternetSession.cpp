@@ -238,6 +238,7 @@ bool InternetSession::connect(const ConnectParams& params, int timeout_ms)
     disconnect();
     if (!m_multi || offline())
         return false;
+    init_curl_once();
     auto attempt = std::make_shared<ConnectAttempt>();
     attempt->params = params;
     const char* scheme = params.service == Service::Https ? "https" : params.service == Service::Ftp ? "ftp" : "http";
@@ -249,7 +250,6 @@ bool InternetSession::connect(const ConnectParams& params, int timeout_ms)
     attempt->multi = curl_multi_init();
     if (!attempt->multi)
         return false;
-    init_curl_once();
 
     std::thread worker([attempt] { attempt->run(); });
     bool in_time;

@@ -159,17 +159,23 @@ TEST_F(InetFamily, ConnectGivesUpOnTimeAndReachabilityAnswersPromptly)
 
 TEST_F(InetFamily, HttpsRefusesSelfSignedCertificatesUntilTheHostIsAllowed)
 {
-    std::string cert, key;
-    if (!test::make_self_signed_certificate(folder.string(), cert, key))
-        GTEST_SKIP() << "the openssl tool is needed to make a certificate";
+    std::string cert, key, other_cert, other_key;
+    if (!test::make_self_signed_certificate(folder.string(), "IP:127.0.0.1", cert, key)
+        || !test::make_self_signed_certificate(folder.string(), "DNS:other.test", other_cert, other_key))
+        GTEST_SKIP() << "the openssl tool is needed to make certificates";
     LocalServer server(cert, key);
-    const std::string script = R"(
+    LocalServer misnamed(other_cert, other_key);
+    auto script = [](const LocalServer& s) {
+        return R"(
     inet.open("ruk test")
-    system.message(inet.connect.https(")" + server.address() + R"(") " " inet.request.https("GET", "/hello") " " inet.request.url("https://)" + server.address() + R"(/hello"))
+    system.message(inet.connect.https(")" + s.address() + R"(") " " inet.request.https("GET", "/hello") " " inet.request.url("https://)" + s.address() + R"(/hello"))
     inet.close()
 )";
-    EXPECT_EQ(run(h, script), "0 0 -1\n");
+    };
+    EXPECT_EQ(run(h, script(server)), "0 0 -1\n");
     h.registry().write_value(RegRoot::CurrentUser, InternetSettings::Key, InternetSettings::SelfSignedValue,
                              "example.org, 127.0.0.1");
-    EXPECT_EQ(run(h, script), "1 5 5\n");
+    EXPECT_EQ(run(h, script(server)), "1 5 5\n");
+    // Trusting the host does not excuse a certificate made out to another name.
+    EXPECT_EQ(run(h, script(misnamed)), "0 0 -1\n");
 }

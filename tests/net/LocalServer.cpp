@@ -123,13 +123,15 @@ int closed_port()
     return port;
 }
 
-bool make_self_signed_certificate(const std::string& folder, std::string& cert_file, std::string& key_file)
+bool make_self_signed_certificate(const std::string& folder, const std::string& alt_name, std::string& cert_file,
+                                  std::string& key_file)
 {
-    cert_file = folder + "/cert.pem";
-    key_file = folder + "/key.pem";
-    const std::string command = "openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj /CN=127.0.0.1"
-                                " -addext subjectAltName=IP:127.0.0.1 -keyout '"
-        + key_file + "' -out '" + cert_file + "' >/dev/null 2>&1";
+    const std::string stem = folder + "/" + alt_name.substr(alt_name.find(':') + 1);
+    cert_file = stem + ".cert.pem";
+    key_file = stem + ".key.pem";
+    const std::string command = "openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj /CN=test"
+                                " -addext subjectAltName="
+        + alt_name + " -keyout '" + key_file + "' -out '" + cert_file + "' >/dev/null 2>&1";
     return std::system(command.c_str()) == 0;
 }
 

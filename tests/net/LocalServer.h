@@ -55,8 +55,10 @@ private:
 // A port on 127.0.0.1 where nothing listens.
 int closed_port();
 
-// A self-signed certificate for 127.0.0.1 made with the openssl tool in
-// `folder`; false when the tool is missing or fails.
-bool make_self_signed_certificate(const std::string& folder, std::string& cert_file, std::string& key_file);
+// A self-signed certificate made with the openssl tool in `folder`, for the
+// subject alternative name `alt_name` ("IP:127.0.0.1", "DNS:other.test");
+// false when the tool is missing or fails.
+bool make_self_signed_certificate(const std::string& folder, const std::string& alt_name, std::string& cert_file,
+                                  std::string& key_file);
 
 } // namespace ruk::test
