@@ -8,6 +8,7 @@
 #include "host/FamilyContext.h"
 #include "host/HostState.h"
 #include "host/Session.h"
+#include "net/Objects.h"
 #include "system/Disk.h"
 #include "system/Extern.h"
 #include "system/Misc.h"
@@ -32,6 +33,7 @@ void application(FamilyContext& c)
 }
 void external(FamilyContext& c) { register_extern_family(c.engine, c.state.inter_engine, c.desktop); }
 void serial(FamilyContext& c) { register_serial_families(c.engine); }
+void internet(FamilyContext& c) { register_inet_families(c.engine, &c.settings); }
 void window(FamilyContext& c)
 {
     register_window_family(c.engine, c.state, c.windows, &c.settings, &c.session.header);
@@ -49,6 +51,7 @@ constexpr FamilyModule Modules[] = {
     {"extern", external},
     {"window", window},
     {"rs232 robot", serial},
+    {"inet http", internet},
 };
 
 } // namespace
