@@ -61,12 +61,20 @@ Result per_window(Engine& e, TrukEngineWin& w, int index, const SavedPositions& 
         if (p1.empty())
             return int_to_text(op == "width" ? w.width() : w.height());
         int v = e.param_int(1, 50);
+        if (v > MaxSurfaceSide) {
+            e.report_error(MsgSurfaceTooLarge);
+            return std::nullopt;
+        }
         w.resize(op == "width" ? v : w.width(), op == "width" ? w.height() : v);
         return std::nullopt;
     }
     if (op == "pos" && (sub.empty() || sub == "now")) {
         int left = e.param_int(1, w.x()), top = e.param_int(2, w.y());
         int width = e.param_int(3, w.width()), height = e.param_int(4, w.height());
+        if (width > MaxSurfaceSide || height > MaxSurfaceSide) {
+            e.report_error(MsgSurfaceTooLarge);
+            return std::nullopt;
+        }
         w.setGeometry(left, top, width, height);
         return std::nullopt;
     }
@@ -81,7 +89,9 @@ Result per_window(Engine& e, TrukEngineWin& w, int index, const SavedPositions& 
         std::optional<WindowRect> rect;
         if (saved.registry && saved.package)
             rect = load_window_position(*saved.registry, *saved.package, name);
-        if (!rect)
+        // A saved position is data from outside: a size past the ceiling
+        // counts as no saved position.
+        if (!rect || rect->width > MaxSurfaceSide || rect->height > MaxSurfaceSide)
             return "0";
         w.setGeometry(rect->left, rect->top, rect->width, rect->height);
         w.repaint();
