@@ -1,0 +1,59 @@
+// Fuzz target: opening the settings store on arbitrary files; no crash, and a database that is not the engine's is never changed.
+#include "system/Registry.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Box {
+    fs::path root;
+    Box()
+    {
+        std::string pattern = (fs::temp_directory_path() / "ruk-fuzz-settings-XXXXXX").string();
+        root = ::mkdtemp(pattern.data());
+    }
+};
+
+std::string slurp(const fs::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    static Box box;
+    static bool quiet = std::freopen("/dev/null", "w", stderr) != nullptr;
+    (void)quiet;
+    const fs::path db = box.root / "store.sqlite";
+    std::error_code ec;
+    for (const char* suffix : {"", "-wal", "-shm", "-journal"})
+        fs::remove(db.string() + suffix, ec);
+    const std::string before(reinterpret_cast<const char*>(data), size);
+    {
+        std::ofstream out(db, std::ios::binary);
+        out << before;
+    }
+    bool wrote = false;
+    {
+        ruk::Registry store(db.string(), 50);
+        (void)store.read_value(ruk::RegRoot::CurrentUser, "Software\\x", "v");
+        wrote = store.write_value(ruk::RegRoot::CurrentUser, "Software\\x", "v", "text");
+        (void)store.list_keys(ruk::RegRoot::CurrentUser, "Software");
+    }
+    // A store that refused the write is left exactly as it was, unless it
+    // was empty (an empty file becomes a new store).
+    if (!wrote && !before.empty() && slurp(db) != before)
+        std::abort();
+    return 0;
+}
