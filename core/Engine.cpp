@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
+#include <new>
+#include <stdexcept>
 #include <memory>
 
 namespace ruk {
@@ -156,6 +158,12 @@ Result Engine::run_line(std::string& buffer, bool execute)
         }
         if (open > buffer.size() || close >= buffer.size())
             return std::nullopt; // the buffer was replaced under us
+        // A line never grows past the text ceiling: the value that would
+        // take it there is an error and stands as an empty text.
+        if (value && buffer.size() - (close - open + 1) + value->size() > MaxTextLength) {
+            report_error(MsgTextTooLong);
+            value.reset();
+        }
         buffer.replace(open, close - open + 1, value ? *value : std::string());
         from = open;
     }
@@ -382,7 +390,13 @@ bool Engine::run_event(std::string_view name, bool immediate, int window, bool u
             m_pc = start + 1;
             m_event_author = window;
             m_abort = m_rerun = false;
-            run_lines();
+            try {
+                run_lines();
+            } catch (const std::bad_alloc&) {
+                out_of_memory();
+            } catch (const std::length_error&) {
+                out_of_memory();
+            }
         }
     }
     --m_native_depth;
@@ -406,6 +420,16 @@ bool Engine::run_event(std::string_view name, bool immediate, int window, bool u
             handle_exception(message);
     }
     return true;
+}
+
+// A failed allocation ends the running line and every event it interrupts;
+// the outermost event then raises the "exception" event, as any exception
+// that reaches the application does.
+void Engine::out_of_memory()
+{
+    std::string().swap(m_line);
+    m_pc = -1;
+    raise_exception(MsgOutOfMemory);
 }
 
 void Engine::raise_exception(std::string message)

@@ -28,6 +28,8 @@ using Handler = std::function<Result(Engine&)>;
 inline constexpr const char* MsgSyntax = "An error has occured. Check syntaxe for the following line : ";
 inline constexpr const char* MsgCodeEnd = "Code structure error : end of code found before end of event.";
 inline constexpr const char* MsgUnknown = "Syntax Error or Unknown keyword or function";
+// The message of the exception a failed allocation becomes.
+inline constexpr const char* MsgOutOfMemory = "Out of memory";
 // Separator that follows each field of the last error text.
 inline constexpr std::string_view ErrorFieldEnd = "\x5E\xA8\x7E\x5E\x7E";
 
@@ -125,6 +127,8 @@ public:
     // default handler stores the message as the last error text and raises
     // "exception"; when no such event runs, the application is asked to end.
     void raise_exception(std::string message);
+    // A failed allocation while a line ran: the exception "Out of memory".
+    void out_of_memory();
     void set_exception_handler(std::function<void(const std::string&)> handler) { m_exception_handler = std::move(handler); }
     // What the default handler does, for hosts that handle exceptions of
     // their own the same way.

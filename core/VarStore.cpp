@@ -33,6 +33,12 @@ int32_t VarStore::index(std::string_view name)
 const std::string& VarStore::set_element(int32_t number, int32_t n, std::string_view text)
 {
     auto& elements = at(number).elements;
+    if (text.size() > MaxTextLength) {
+        report(MsgTextTooLong);
+        if (static_cast<size_t>(n) >= elements.size())
+            elements.resize(static_cast<size_t>(n) + 1);
+        return elements[static_cast<size_t>(n)];
+    }
     if (static_cast<size_t>(n) >= elements.size())
         elements.resize(static_cast<size_t>(n) + 1);
     elements[static_cast<size_t>(n)].assign(text);

@@ -15,6 +15,10 @@ namespace ruk {
 inline constexpr std::string_view ListSeparator = "^^";
 inline constexpr const char* MsgBadIndex =
     "Invalid variable index, index out of bound or unknown variable command.";
+inline constexpr const char* MsgTextTooLong = "The text is too long (at most 64 MiB).";
+// The longest text a variable element or a line may hold. A script that
+// grows a text past it gets a script error instead of exhausting memory.
+inline constexpr size_t MaxTextLength = size_t(64) << 20;
 inline constexpr const char* MsgBadDynamicName =
     "Invalid dynamic name. Dynamic naming variable does not exists.";
 
@@ -74,7 +78,9 @@ public:
         return n;
     }
     uint32_t generation() const { return m_generation; }
-    // Sets element n (n >= 0), filling new elements in between with empty texts.
+    // Sets element n (n >= 0), filling new elements in between with empty
+    // texts. A text longer than MaxTextLength is refused (a script error)
+    // and the element keeps its value.
     const std::string& set_element(int32_t number, int32_t n, std::string_view text);
     // Removes a variable; later numbers move down by one.
     void free(int32_t number);

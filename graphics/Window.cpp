@@ -60,13 +60,22 @@ Result per_window(Engine& e, ScriptWindow& w, int index, const SavedPositions& s
     if (op == "width" || op == "height") {
         if (p1.empty())
             return int_to_text(op == "width" ? r.width : r.height);
-        (op == "width" ? r.width : r.height) = e.param_int(1, 50);
+        int v = e.param_int(1, 50);
+        if (v > MaxSurfaceSide) {
+            e.report_error(MsgSurfaceTooLarge);
+            return std::nullopt;
+        }
+        (op == "width" ? r.width : r.height) = v;
         w.set_geometry(r);
         return std::nullopt;
     }
     if (op == "pos" && (sub.empty() || sub == "now")) {
-        w.set_geometry(WindowRect{e.param_int(1, r.left), e.param_int(2, r.top), e.param_int(3, r.width),
-                                  e.param_int(4, r.height)});
+        WindowRect target{e.param_int(1, r.left), e.param_int(2, r.top), e.param_int(3, r.width), e.param_int(4, r.height)};
+        if (target.width > MaxSurfaceSide || target.height > MaxSurfaceSide) {
+            e.report_error(MsgSurfaceTooLarge);
+            return std::nullopt;
+        }
+        w.set_geometry(target);
         return std::nullopt;
     }
     if (op == "pos" && (sub == "save" || sub == "load")) {
@@ -79,7 +88,9 @@ Result per_window(Engine& e, ScriptWindow& w, int index, const SavedPositions& s
         std::optional<WindowRect> rect;
         if (saved.registry && saved.package)
             rect = load_window_position(*saved.registry, *saved.package, name);
-        if (!rect)
+        // A saved position is data from outside: a size past the ceiling
+        // counts as no saved position.
+        if (!rect || rect->width > MaxSurfaceSide || rect->height > MaxSurfaceSide)
             return "0";
         w.set_geometry(*rect);
         w.repaint_now();

@@ -5,6 +5,7 @@
 #include "host/HeadlessServices.h"
 #include "host/InterEngine.h"
 #include "host/KeyCodes.h"
+#include "host/Leftovers.h"
 #include "host/X11Window.h"
 #include "host/Main.h"
 #include "host/SourceBuild.h"
@@ -52,6 +53,15 @@ namespace {
 int g_signal_pipe[2] = {-1, -1};
 Engine* g_signal_engine = nullptr;
 volatile sig_atomic_t g_end_requested = 0;
+
+// A fatal signal (an abort, a crash): the working folder and the built
+// package go, then the signal ends the process as it would have.
+void on_fatal_signal(int sig)
+{
+    emergency::clean_up_now();
+    ::signal(sig, SIG_DFL);
+    ::raise(sig);
+}
 
 void on_signal(int)
 {
@@ -258,6 +268,15 @@ int EngineApp::start_engine(const std::string& parameters, bool)
     std::vector<std::string> args;
     if (m_state.headless)
         args.push_back("--headless");
+    // An engine under a time-out starts engines that end no later than it.
+    if (m_options.timeout > 0) {
+        using namespace std::chrono;
+        double left = m_options.timeout - duration<double>(steady_clock::now() - m_started_at).count();
+        char text[32];
+        std::snprintf(text, sizeof text, "%.3f", left > 0.001 ? left : 0.001);
+        args.push_back("--timeout");
+        args.push_back(text);
+    }
     for (auto& a : split_parameter_text(parameters))
         args.push_back(std::move(a));
     // The trailing empty arguments of the parameter text are the package's own.
@@ -282,7 +301,8 @@ void EngineApp::reap_children()
 
 int EngineApp::count_instances(const std::string& package_id)
 {
-    auto semaphore = InstanceSemaphore::open("sem_rukreader" + package_id, InstanceSemaphore::default_key_folder());
+    // Counting never creates a semaphore or a key file.
+    auto semaphore = InstanceSemaphore::find("sem_rukreader" + package_id, InstanceSemaphore::default_key_folder());
     return semaphore ? semaphore->holders() : 0;
 }
 
@@ -496,14 +516,19 @@ void EngineApp::register_families()
 int EngineApp::start_up()
 {
     // From the first moment on, a signal ends the engine in order: the
-    // working folder goes and the semaphore units come back.
+    // working folder goes and the semaphore units come back; the time-out
+    // runs from here too.
+    m_started_at = std::chrono::steady_clock::now();
     install_signal_handlers();
+    start_watchdog();
     m_engine.random().seed_from_clock();
     m_global_semaphore = InstanceSemaphore::open("sem_rukreader", InstanceSemaphore::default_key_folder());
     if (m_global_semaphore)
         m_global_semaphore->hold();
     std::error_code ec;
     Session::prepare_temp_root();
+    // What engines that are gone left behind (a kill, a power cut) goes now.
+    sweep_leftovers(Session::temp_root());
     if (m_options.verbose)
         m_engine.set_error_observer([](const std::string& text) { std::cerr << text << std::endl; });
 
@@ -524,9 +549,11 @@ int EngineApp::start_up()
         if (!build.ok) {
             for (const auto& e : build.errors)
                 std::fprintf(stderr, "rukengine: %s\n", e.c_str());
-            return 1;
+            return ExitSourceErrors;
         }
         m_built_package = built;
+        m_built_lock.hold(built);
+        emergency::remember("", m_built_package);
         m_state.package_name = package_name_of(path);
         path = built;
     }
@@ -534,12 +561,20 @@ int EngineApp::start_up()
     if (!contains_ruk(path)) {
         m_engine.info_box(path.empty() ? std::string("rukEngine version ") + EngineVersion
                                        : "Cannot read this file : " + path);
-        return 0;
+        return path.empty() ? ExitOk : ExitNotAPackage;
     }
     if (!fs::exists(path, ec)) {
         m_engine.info_box("Cannot find " + path + "##Engine version " + EngineVersion);
-        return 0;
+        return ExitNotFound;
     }
+    // Only a regular file is read: a pipe or a device would hold start-up
+    // for ever, beyond the reach of the time-out and the signals.
+    if (!fs::is_regular_file(path, ec)) {
+        m_engine.info_box("Cannot read this file : " + path);
+        return ExitNotAPackage;
+    }
+    // Made absolute before anything changes directory: a restart must find it.
+    const std::string absolute_path = fs::absolute(path, ec).string();
     m_state.package_path = fs::absolute(m_built_package.empty() ? path : m_options.package, ec).string();
     if (m_state.package_name.empty())
         m_state.package_name = package_name_of(path);
@@ -551,14 +586,18 @@ int EngineApp::start_up()
                          no_restart ? "not starting again" : "starting again with /norestart");
         if (!no_restart) {
             std::vector<std::string> args = m_options.engine_flags;
-            args.push_back(path);
+            args.push_back(absolute_path.empty() ? path : absolute_path);
             args.push_back("/norestart");
-            spawn_detached(self_executable(), args);
+            m_restarted = spawn_detached(self_executable(), args);
+            if (m_restarted != 0)
+                return ExitOk; // the restarted engine's code becomes this one's
         }
-        return 0;
+        return ExitUnreadable;
     }
+    m_folder_lock.hold(m_session.working_folder);
+    emergency::remember(m_session.working_folder, m_built_package);
     if (end_requested())
-        return 0;
+        return ExitOk;
     if (::chdir(m_session.working_folder.c_str()) != 0)
         std::fprintf(stderr, "rukengine: cannot enter %s\n", m_session.working_folder.c_str());
     m_session.keep_folder = false;
@@ -571,7 +610,7 @@ int EngineApp::start_up()
     m_main_window = std::make_unique<TrukEngineWin>(*this, 0);
     if (!m_engine.code().load_code(m_session.prepare_code())) {
         std::fprintf(stderr, "rukengine: the package has no readable code\n");
-        return 0;
+        return ExitNoCode;
     }
     m_state.start_time = std::chrono::steady_clock::now();
     install_hooks();
@@ -638,9 +677,17 @@ void EngineApp::install_signal_handlers()
     action.sa_handler = on_signal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    sigaction(SIGTERM, &action, nullptr);
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGHUP, &action, nullptr);
+    // Every signal that would end the process quietly ends the engine in
+    // order instead: a closed pipe on standard output ("... | head"), an
+    // alarm, the user signals.
+    for (int sig : {SIGTERM, SIGINT, SIGHUP, SIGPIPE, SIGALRM, SIGUSR1, SIGUSR2})
+        sigaction(sig, &action, nullptr);
+    struct sigaction fatal {};
+    fatal.sa_handler = on_fatal_signal;
+    sigemptyset(&fatal.sa_mask);
+    fatal.sa_flags = SA_RESETHAND;
+    for (int sig : {SIGABRT, SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGTRAP, SIGSYS, SIGQUIT})
+        sigaction(sig, &fatal, nullptr);
 }
 
 bool EngineApp::end_requested() const
@@ -650,7 +697,7 @@ bool EngineApp::end_requested() const
 
 void EngineApp::start_watchdog()
 {
-    if (m_options.timeout <= 0)
+    if (m_options.timeout <= 0 || m_watchdog.joinable())
         return;
     m_watchdog = std::thread([this] {
         using namespace std::chrono;
@@ -668,8 +715,10 @@ void EngineApp::start_watchdog()
         auto hard = steady_clock::now() + seconds(10);
         while (!m_finished && steady_clock::now() < hard)
             std::this_thread::sleep_for(milliseconds(20));
-        if (!m_finished)
-            std::_Exit(3);
+        if (!m_finished) {
+            emergency::clean_up_now();
+            std::_Exit(ExitTimedOut);
+        }
     });
 }
 
@@ -683,24 +732,53 @@ void EngineApp::shut_down()
         m_main_window->close_for_shutdown();
         m_main_window.reset();
     }
-    if (!m_session.keep_folder)
+    if (!m_session.keep_folder) {
         m_session.delete_working_folder();
-    else if (::chdir("/") != 0) {
-        // nothing else to do: the folder stays
+    } else {
+        // A folder kept on purpose is no leftover for later engines to sweep.
+        mark_kept(m_session.working_folder);
+        if (::chdir("/") != 0) {
+            // nothing else to do: the folder stays
+        }
     }
     if (!m_built_package.empty()) {
         std::error_code ec;
         fs::remove(m_built_package, ec);
     }
+    m_folder_lock.drop();
+    m_built_lock.drop();
+    emergency::remember("", "");
     for (auto* semaphore : {&m_package_semaphore, &m_family_semaphore, &m_global_semaphore})
         if (*semaphore)
             (*semaphore)->release();
+}
+
+// Waits for the engine started again on a package this one could not
+// unpack, passing an end request on to it; its exit code is the answer.
+int EngineApp::wait_for_restart()
+{
+    bool passed_on = false;
+    for (;;) {
+        int status = 0;
+        pid_t done = ::waitpid(m_restarted, &status, WNOHANG);
+        if (done == m_restarted)
+            return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        if (done < 0)
+            return ExitUnreadable;
+        if (end_requested() && !passed_on) {
+            ::kill(m_restarted, SIGTERM);
+            passed_on = true;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
 }
 
 int EngineApp::run()
 {
     int code = start_up();
     shut_down();
+    if (m_restarted != 0)
+        code = wait_for_restart();
     return code;
 }
 

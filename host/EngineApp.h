@@ -5,6 +5,7 @@
 #include "graphics/ScriptWindow.h"
 #include "host/Application.h"
 #include "host/HostState.h"
+#include "host/Leftovers.h"
 #include "host/Semaphore.h"
 #include "host/Session.h"
 #include "system/Misc.h"
@@ -14,6 +15,7 @@
 #include <QTimer>
 
 #include <atomic>
+#include <chrono>
 #include <sys/types.h>
 #include <memory>
 #include <optional>
@@ -39,6 +41,19 @@ struct EngineOptions {
     std::vector<std::string> arguments; // the package's own arguments
     std::vector<std::string> engine_flags; // the options as given, for a restart
     bool list_families = false; // print the registered command words instead of running
+};
+
+// The engine's exit codes. A package that ran and ended normally gives 0,
+// whatever its scripts did; the others say why it could not run.
+enum EngineExitCode : int {
+    ExitOk = 0,
+    ExitSourceErrors = 1,  // script sources that do not compile
+    ExitUsage = 2,         // a bad command line
+    ExitTimedOut = 3,      // the time-out ended an engine that did not stop in time
+    ExitNotFound = 4,      // "Cannot find ..."
+    ExitNotAPackage = 5,   // "Cannot read this file ..." (not a package, or not a regular file)
+    ExitUnreadable = 6,    // the package cannot be unpacked, even after the restart
+    ExitNoCode = 7,        // the package holds no readable code
 };
 
 // One engine process. It is the language core's host (boxes, the clock),
@@ -125,6 +140,7 @@ private:
     void schedule_idle();
     void install_signal_handlers();
     void start_watchdog();
+    int wait_for_restart();
 
     EngineOptions m_options;
     Engine m_engine;
@@ -145,6 +161,10 @@ private:
     QSocketNotifier* m_signal_notifier = nullptr;
     std::thread m_watchdog;
     std::atomic<bool> m_finished{false};
+    std::chrono::steady_clock::time_point m_started_at = std::chrono::steady_clock::now();
+    RunLock m_folder_lock;           // marks the working folder as in use
+    RunLock m_built_lock;            // marks the package built from sources as in use
+    pid_t m_restarted = 0;           // the engine started again with "/norestart"
 };
 
 } // namespace ruk

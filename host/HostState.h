@@ -12,6 +12,12 @@ namespace ruk {
 // The engine's version, as scripts and start-up messages show it.
 inline constexpr const char* EngineVersion = "304";
 
+// The largest width or height, in pixels, of a window or a bitmap a script
+// may ask for: 16384 x 16384 at 4 bytes a pixel is already 1 GiB. Larger
+// sizes are script errors, never allocations.
+inline constexpr int MaxSurfaceSide = 16384;
+inline constexpr const char* MsgSurfaceTooLarge = "The size is too large (at most 16384 pixels a side).";
+
 // Message numbers between engines, relative to the first application message.
 inline constexpr uint32_t WmApp = 0x8000;
 inline constexpr uint32_t MsgTextTransfer = WmApp + 1;

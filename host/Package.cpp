@@ -203,7 +203,7 @@ DirectoryEntry directory_entry(const std::vector<uint8_t>& dir, int index)
     const char* at = reinterpret_cast<const char*>(dir.data()) + EntrySize * static_cast<size_t>(index);
     DirectoryEntry e;
     e.size = parse_number(std::string_view(at, SizeWidth));
-    e.name = std::string(trim_blanks(std::string_view(at + SizeWidth, NameWidth)));
+    e.name = read_name_field(std::string_view(at + SizeWidth, NameWidth));
     return e;
 }
 
@@ -220,6 +220,33 @@ std::string lower_extension(std::string_view name)
     return to_lower(name.substr(dot));
 }
 
+// Creates (or truncates) a member's file for writing. A link planted in the
+// folder under the member's name never redirects the write: it is removed
+// and a plain file takes its place. Anything else that is not a regular file
+// (a folder, a pipe, a device) is refused.
+int open_member_output(const std::string& path)
+{
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY, 0666);
+        if (fd < 0) {
+            struct stat st {};
+            if (errno == ELOOP && ::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode) && ::unlink(path.c_str()) == 0)
+                continue;
+            return -1;
+        }
+        struct stat st {};
+        if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || ::ftruncate(fd, 0) != 0) {
+            ::close(fd);
+            return -1;
+        }
+        int flags = ::fcntl(fd, F_GETFL);
+        if (flags >= 0)
+            ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+        return fd;
+    }
+    return -1;
+}
+
 // Writes one member's data into `folder`; expands a compressed member and
 // removes its "__" file. Returns false when the member was not written.
 bool unpack_member(int package_fd, const DirectoryEntry& entry, uint64_t offset, const std::string& folder,
@@ -230,15 +257,24 @@ bool unpack_member(int package_fd, const DirectoryEntry& entry, uint64_t offset,
     if (!is_safe_member_name(name) || (compressed && !is_safe_member_name(name.substr(0, name.size() - 2))))
         return false;
     std::string target = folder + name;
-    // O_NOFOLLOW: a link planted in the folder must not redirect the write.
-    FileHandle out(::open(target.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0666));
+    FileHandle out(open_member_output(target));
     if (!out)
         return false;
     bool copied = copy_range(package_fd, offset, *entry.size, out.get());
     out.reset();
     if (!compressed)
         return copied;
-    bool expanded = copied && compressor.expand_file(target, folder + name.substr(0, name.size() - 2));
+    bool expanded = false;
+    if (copied) {
+        // The expanded file is opened here, never through a link planted
+        // under its name: a link is replaced by a plain file instead.
+        std::string expanded_path = folder + name.substr(0, name.size() - 2);
+        FileHandle in(::open(target.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
+        FileHandle dst(open_member_output(expanded_path));
+        expanded = in && dst && compressor.expand_descriptor(in.get(), dst.get());
+        if (dst && ::close(dst.release()) != 0)
+            expanded = false;
+    }
     ::unlink(target.c_str());
     // An empty file is stored as a bare stream header announcing zero bytes;
     // the expansion refuses it but leaves the empty file, which is right.
@@ -291,6 +327,25 @@ bool filter_matches(std::string_view decorated_filter, std::string_view stored_n
     return decorated_filter.find(to_lower(trim_blanks(stored_name))) != std::string_view::npos;
 }
 
+std::string read_name_field(std::string_view field)
+{
+    // Only the blank padding (and zero bytes some writers pad with) goes:
+    // anything else in the field is part of the name, so a name the reader
+    // must refuse is refused rather than quietly changed into another one.
+    while (!field.empty() && (field.back() == ' ' || field.back() == '\0'))
+        field.remove_suffix(1);
+    return std::string(field);
+}
+
+std::optional<std::string> packable_name_problem(std::string_view name)
+{
+    if (!is_safe_member_name(name))
+        return std::string("holds a control byte, \"/\" or \"\\\", or is empty, \".\" or \"..\"");
+    if (name.front() == ' ' || name.back() == ' ')
+        return std::string("begins or ends with a blank");
+    return std::nullopt;
+}
+
 bool is_safe_member_name(std::string_view name)
 {
     if (name.empty() || name == "." || name == "..")
@@ -311,7 +366,7 @@ bool PackageEntry::compressed() const
 PackageReadResult read_package(const std::string& path, PackageHeader& current, const PackageReadOptions& options)
 {
     PackageReadResult result;
-    FileHandle fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    FileHandle fd(open_regular(path));
     if (!fd)
         return result;
     auto raw = read_raw_header(fd.get());
@@ -370,7 +425,7 @@ PackageReadResult read_package(const std::string& path, PackageHeader& current, 
 
 std::optional<std::string> package_header_text(const std::string& path)
 {
-    FileHandle fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    FileHandle fd(open_regular(path));
     if (!fd)
         return std::nullopt;
     auto raw = read_raw_header(fd.get());
@@ -388,7 +443,7 @@ std::optional<PackageListing> list_package(const std::string& path, std::string*
             *error = why;
         return std::nullopt;
     };
-    FileHandle fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    FileHandle fd(open_regular(path));
     if (!fd)
         return fail("cannot open the package");
     auto raw = read_raw_header(fd.get());
@@ -510,6 +565,9 @@ PackageWriteResult write_package(const PackageWriteOptions& options, const Packa
             continue;
         if (name.size() >= NameWidth)
             return PackageWriteResult::NameTooLong;
+        // The reader would refuse or change such a name: never store it.
+        if (packable_name_problem(name))
+            return PackageWriteResult::UnsafeName;
         if (name.back() == '_' || (name.size() >= 2 && name[name.size() - 2] == '_'))
             continue;
         WriterEntry entry;
@@ -589,6 +647,8 @@ const char* write_result_text(PackageWriteResult result)
         return "the folder yields 5000 or more files to pack";
     case PackageWriteResult::CannotOpenFile:
         return "a file to pack could not be opened or read";
+    case PackageWriteResult::UnsafeName:
+        return "a file name cannot be stored (a control byte, a backslash, or a blank at its start or end)";
     case PackageWriteResult::NameTooLong:
         return "a file name is too long (45 characters or more, or 44 for a file that is compressed)";
     }

@@ -113,6 +113,7 @@ enum class PackageWriteResult : int {
     TooManyFiles = 2,    // 5000 or more files to pack
     CannotOpenFile = 3,  // a file to pack could not be opened, even after the retries
     NameTooLong = 5,     // a name of 45 characters or more, or 44 for a file to compress
+    UnsafeName = 6,      // a name the reader would refuse or change (control byte, "\", blank at an end)
 };
 
 struct PackageWriteOptions {
@@ -127,7 +128,8 @@ struct PackageWriteOptions {
 };
 
 // Builds a package from the files of a folder, in name order, writing the
-// ids and texts of `current`. Skips folders, special files, ".def" files,
+// ids and texts of `current`. Refuses (UnsafeName) a file to pack whose name
+// a reader would refuse or change. Skips folders, special files, ".def" files,
 // ".k" files (unless asked), files outside the filter, files whose last or
 // next-to-last character is "_", and the output file itself. Media files
 // (see is_media_name) are stored as they are; any other file is compressed
@@ -150,6 +152,14 @@ std::string decorate_filter(std::string_view filter);
 // True when the lowered, trimmed stored name occurs in the decorated filter
 // (a substring test), or when the filter is empty.
 bool filter_matches(std::string_view decorated_filter, std::string_view stored_name);
+
+// A stored name as the directory entry holds it: the blank (or zero) padding
+// after it removed, nothing else changed.
+std::string read_name_field(std::string_view field);
+
+// Why a file name cannot be stored so that a reader gets it back unchanged
+// and accepts it; nothing when it can.
+std::optional<std::string> packable_name_problem(std::string_view name);
 
 // True when a stored name can become a file inside the destination folder.
 bool is_safe_member_name(std::string_view name);

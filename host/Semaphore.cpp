@@ -1,38 +1,101 @@
-// System V semaphores keyed by a file per name.
+// System V semaphores with a key of their own per name, recorded in a key folder.
 #include "host/Semaphore.h"
 
 #include "host/Session.h"
 
+#include "host/FileIo.h"
+
 #include <cerrno>
+#include <cstdio>
 #include <ctime>
 #include <filesystem>
 #include <fcntl.h>
 #include <sys/ipc.h>
 #include <sys/sem.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace ruk {
 
 namespace {
 
-// A file name that stands for any semaphore name: printable bytes are kept,
-// others (and "/") are written as %XX.
-std::string key_file_name(const std::string& name)
+// FNV-1a over the key folder and the name: the first key a name tries.
+uint32_t first_key(const std::string& folder, const std::string& name)
 {
-    static const char hex[] = "0123456789ABCDEF";
-    std::string out;
-    for (unsigned char c : name) {
-        if (c > 0x20 && c < 0x7F && c != '/' && c != '%')
-            out += static_cast<char>(c);
-        else {
-            out += '%';
-            out += hex[c >> 4];
-            out += hex[c & 15];
+    uint32_t h = 2166136261u;
+    auto mix = [&h](unsigned char c) {
+        h ^= c;
+        h *= 16777619u;
+    };
+    for (unsigned char c : folder)
+        mix(c);
+    mix(0);
+    for (unsigned char c : name)
+        mix(c);
+    return h;
+}
+
+std::string key_file(const std::string& folder, uint32_t key)
+{
+    char name[16];
+    std::snprintf(name, sizeof name, "/key-%08x", key);
+    return folder + name;
+}
+
+// The name a key file records, or nothing when there is no such file.
+std::optional<std::string> recorded_name(const std::string& path)
+{
+    return read_regular_file(path);
+}
+
+// Claims `key` for `name` by linking a complete file into place (no other
+// process ever sees a half-written one). True when the key is now the
+// name's, by this call or an earlier one.
+bool claim(const std::string& folder, const std::string& path, const std::string& name)
+{
+    std::string temp = folder + "/.claim-XXXXXX";
+    int fd = ::mkstemp(temp.data());
+    if (fd < 0)
+        return false;
+    ::fchmod(fd, 0644);
+    bool written = write_all(fd, name.data(), name.size());
+    ::close(fd);
+    bool linked = written && ::link(temp.c_str(), path.c_str()) == 0;
+    ::unlink(temp.c_str());
+    if (linked)
+        return true;
+    auto other = recorded_name(path);
+    return other && *other == name;
+}
+
+// The key of a name. Each name owns the first free key from its hash on:
+// a key file records which name took a key, so two names never share one.
+// With `create` false nothing is written and a name never seen has no key.
+std::optional<key_t> name_key(const std::string& name, const std::string& folder, bool create)
+{
+    uint32_t key = first_key(folder, name);
+    for (int probe = 0; probe < 4096; ++probe, ++key) {
+        if (key == 0 || key == static_cast<uint32_t>(IPC_PRIVATE))
+            continue;
+        const std::string path = key_file(folder, key);
+        for (int attempt = 0; attempt < 3; ++attempt) {
+            auto other = recorded_name(path);
+            if (other) {
+                if (*other == name)
+                    return static_cast<key_t>(key);
+                break; // another name's key: try the next one
+            }
+            if (!create)
+                return std::nullopt;
+            if (claim(folder, path, name))
+                return static_cast<key_t>(key);
+            struct stat st {};
+            if (::lstat(path.c_str(), &st) != 0)
+                return std::nullopt; // the folder refuses new files
+            // Taken meanwhile: look at who took it.
         }
     }
-    if (out.size() > 200)
-        out.resize(200);
-    return out.empty() ? std::string("%") : out;
+    return std::nullopt;
 }
 
 bool change(int id, short delta, bool wait)
@@ -64,16 +127,22 @@ std::string InstanceSemaphore::default_key_folder()
 std::optional<InstanceSemaphore> InstanceSemaphore::open(const std::string& name, const std::string& key_folder)
 {
     make_shared_folder(key_folder);
-    std::string path = key_folder + "/" + key_file_name(name);
-    int fd = ::open(path.c_str(), O_CREAT | O_RDONLY | O_CLOEXEC, 0666);
-    if (fd < 0)
-        return std::nullopt;
-    ::close(fd);
-    key_t key = ftok(path.c_str(), 'R');
-    if (key == -1)
+    auto key = name_key(name, key_folder, true);
+    if (!key)
         return std::nullopt;
     // A new semaphore starts at zero: its value is the number of holders.
-    int id = semget(key, 1, IPC_CREAT | 0666);
+    int id = semget(*key, 1, IPC_CREAT | 0666);
+    if (id < 0)
+        return std::nullopt;
+    return InstanceSemaphore(id);
+}
+
+std::optional<InstanceSemaphore> InstanceSemaphore::find(const std::string& name, const std::string& key_folder)
+{
+    auto key = name_key(name, key_folder, false);
+    if (!key)
+        return std::nullopt;
+    int id = semget(*key, 1, 0);
     if (id < 0)
         return std::nullopt;
     return InstanceSemaphore(id);

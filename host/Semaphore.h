@@ -6,7 +6,12 @@
 
 namespace ruk {
 
-// A named instance semaphore. Every engine that holds it adds one unit, which
+// A named instance semaphore. Each name gets a System V key of its own: the
+// key folder holds one small file per key taken ("key-XXXXXXXX", holding the
+// name), so two different names never share a counter; the first key a name
+// tries is a hash of the key folder and the name, so engines with different
+// temporary folders keep apart too (barring a 32-bit hash collision).
+// Every engine that holds it adds one unit, which
 // the system gives back by itself when the process ends, even after a crash
 // (SEM_UNDO), so the count never drifts. Scripts see the classic counts: a
 // semaphore starts at 100 and each holder adds one, so holders = count - 100.
@@ -15,6 +20,9 @@ public:
     // Opens (creating when missing) the semaphore of a name. The key file
     // lives in `key_folder`; nullopt when the system refuses.
     static std::optional<InstanceSemaphore> open(const std::string& name, const std::string& key_folder);
+    // The semaphore of a name when one exists; creates nothing, neither a
+    // semaphore nor a key file (counting an id nobody runs leaves no trace).
+    static std::optional<InstanceSemaphore> find(const std::string& name, const std::string& key_folder);
 
     // Adds this process's unit. Returns false when it could not.
     bool hold();

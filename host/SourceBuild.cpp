@@ -1,6 +1,8 @@
 // Compiling sources into a code file and packing it.
 #include "host/SourceBuild.h"
 
+#include "host/FileIo.h"
+
 #include "system/Translator.h"
 
 #include <algorithm>
@@ -83,13 +85,14 @@ SourceBuild build_package_from_sources(const std::string& input, PackageWriteOpt
         if (!has_extension(file.filename().string(), ".rks"))
             continue;
         ++sources;
-        std::ifstream in(file, std::ios::binary);
-        if (!in) {
-            build.errors.push_back("cannot read " + file.string());
+        // Regular files only: a pipe or a device named as a source would
+        // hold the build (and the engine's start-up) for ever.
+        std::optional<std::string> text = read_regular_file(file.string());
+        if (!text) {
+            build.errors.push_back("cannot read " + file.string() + " (not a readable regular file)");
             continue;
         }
-        std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        CompiledSource compiled = compile_source(text);
+        CompiledSource compiled = compile_source(*text);
         for (const CompileError& e : compiled.errors)
             build.errors.push_back(file.filename().string() + ":" + std::to_string(e.line) + ": " + e.message
                                    + " (code " + std::to_string(e.code) + ")");

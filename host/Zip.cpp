@@ -752,6 +752,13 @@ bool Compressor::compress_file(const std::string& src, const std::string& dst)
     return ok;
 }
 
+bool Compressor::expand_descriptor(int in_fd, int out_fd)
+{
+    ByteSource in(in_fd, m_state->in_buffer, UINT64_MAX);
+    ByteSink sink(out_fd, m_state->out_buffer);
+    return m_state->decode(in, sink);
+}
+
 bool Compressor::expand_file(const std::string& src, const std::string& dst)
 {
     int in_fd = open_read(src);

@@ -65,6 +65,9 @@ public:
     // write error), so a failed expansion never looks like a complete file.
     bool compress_file(const std::string& src, const std::string& dst);
     bool expand_file(const std::string& src, const std::string& dst);
+    // Expands the stream read from `in_fd` to its end into `out_fd`, both
+    // opened by the caller (who also closes them).
+    bool expand_descriptor(int in_fd, int out_fd);
 
 private:
     struct State;

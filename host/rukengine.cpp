@@ -5,6 +5,7 @@
 
 #include <X11/Xlib.h>
 
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -70,6 +71,9 @@ bool display_reachable()
 
 int main(int argc, char** argv)
 {
+    // Past a file-size limit a write fails and is reported (the old file
+    // stays, the temporary one goes) instead of the signal ending the engine.
+    std::signal(SIGXFSZ, SIG_IGN);
     ruk::EngineOptions options;
     int i = 1;
     for (; i < argc; ++i) {

@@ -129,7 +129,10 @@ public:
 
     // Prepares the replacement of `path`. Refuses a destination that exists
     // and is not a regular file, and a folder that cannot take a new file.
-    bool open(const std::string& path)
+    // With `in_place_fallback`, a writable file in a folder that takes no new
+    // file (read-only, or owned by someone else) is written in place instead:
+    // the old contents are then not kept when the write fails half-way.
+    bool open(const std::string& path, bool in_place_fallback = false)
     {
         m_target = path;
         struct stat st {};
@@ -173,10 +176,18 @@ public:
                 break;
             }
             if (errno != EEXIST)
-                return false;
+                break;
         }
-        if (!m_fd)
-            return false;
+        if (!m_fd) {
+            if (!in_place_fallback || !m_existed)
+                return false;
+            m_fd = Fd(::open(m_target.c_str(), O_WRONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
+            struct stat now {};
+            if (!m_fd || ::fstat(m_fd.get(), &now) != 0 || !S_ISREG(now.st_mode))
+                return false;
+            m_in_place = true;
+            return ::ftruncate(m_fd.get(), 0) == 0;
+        }
         if (m_existed) {
             // The new contents keep the old file's owner and permissions.
             if (::fchown(m_fd.get(), m_old.st_uid, m_old.st_gid) != 0) {
@@ -197,6 +208,11 @@ public:
     // writer could slip in.
     bool commit(bool no_overwrite)
     {
+        if (m_in_place) {
+            if (no_overwrite || ::fsync(m_fd.get()) != 0)
+                return false;
+            return ::close(m_fd.release()) == 0;
+        }
         if (m_fd) {
             // A replaced file must not come back empty after a power cut.
             if (m_existed && ::fsync(m_fd.get()) != 0)
@@ -227,6 +243,7 @@ private:
     Fd m_fd;
     struct stat m_old {};
     bool m_existed = false;
+    bool m_in_place = false;
 };
 
 // Appends a regular file's bytes to `out`; true when there was nothing to
@@ -564,7 +581,7 @@ std::optional<std::string> read_file(const std::string& path)
 bool write_file(const std::string& path, std::string_view data)
 {
     ReplacingFile out;
-    return out.open(path) && out.write(data) && out.commit(false);
+    return out.open(path, true) && out.write(data) && out.commit(false);
 }
 
 bool copy_file(const std::string& src, const std::string& dst, bool no_overwrite)
@@ -634,23 +651,22 @@ bool file_readable(const std::string& path)
 {
     struct stat st {};
     Fd fd = open_for_reading(path, st);
-    return fd && !S_ISDIR(st.st_mode);
+    return fd && S_ISREG(st.st_mode);
 }
 
 int64_t file_size(const std::string& path)
 {
     struct stat st {};
     Fd fd = open_for_reading(path, st);
-    if (!fd || S_ISDIR(st.st_mode))
+    if (!fd || !S_ISREG(st.st_mode))
         return -1;
-    return S_ISREG(st.st_mode) ? static_cast<int64_t>(st.st_size) : 0;
+    return static_cast<int64_t>(st.st_size);
 }
 
 std::optional<int32_t> file_date(const std::string& path)
 {
     struct stat st {};
-    Fd fd = open_for_reading(path, st);
-    if (!fd || S_ISDIR(st.st_mode))
+    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
         return std::nullopt;
     return pack_date_time(st.st_mtime);
 }
@@ -658,10 +674,28 @@ std::optional<int32_t> file_date(const std::string& path)
 bool set_file_date(const std::string& path, std::time_t when)
 {
     struct stat st {};
-    if (::stat(path.c_str(), &st) != 0 || S_ISDIR(st.st_mode))
+    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
         return false;
     struct timespec times[2] = {{0, UTIME_OMIT}, {when, 0}};
     return ::utimensat(AT_FDCWD, path.c_str(), times, 0) == 0;
+}
+
+bool delete_file(const std::string& path)
+{
+    // A link goes by itself (never what it names) when it names a regular
+    // file or nothing; a pipe, a device, a socket or a folder is never
+    // removed, nor a link to one.
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0)
+        return false;
+    if (S_ISLNK(st.st_mode)) {
+        struct stat target {};
+        if (::stat(path.c_str(), &target) == 0 && !S_ISREG(target.st_mode))
+            return false;
+    } else if (!S_ISREG(st.st_mode)) {
+        return false;
+    }
+    return ::unlink(path.c_str()) == 0;
 }
 
 std::vector<std::string> list_folder(const std::string& folder, std::string_view pattern, bool folders)
@@ -1009,17 +1043,14 @@ Result file_ops(Engine& e, DiskState& state)
     }
     if (op == "delete") {
         auto path = path_param(e, 1);
-        struct stat st {};
-        if (!path || ::lstat(path->c_str(), &st) != 0 || S_ISDIR(st.st_mode))
-            return flag_to_text(false);
-        return flag_to_text(::unlink(path->c_str()) == 0);
+        return flag_to_text(path && disk::delete_file(*path));
     }
     if (op == "move") {
         auto src = path_param(e, 1);
         auto dst = path_param(e, 2);
         if (!src || !dst || !disk::copy_file(*src, *dst, starts_with_1(e.param(3))))
             return flag_to_text(false);
-        return flag_to_text(::unlink(src->c_str()) == 0);
+        return flag_to_text(disk::delete_file(*src));
     }
     if (op == "exists") {
         auto path = path_param(e, 1);

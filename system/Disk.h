@@ -67,7 +67,9 @@ std::optional<std::string> read_file(const std::string& path);
 // Replaces (or creates) a file with `data`, through a temporary file in the
 // same folder that is renamed into place, so that a failed write never
 // leaves a half-written file where a good one stood. Refuses a destination
-// that exists and is not a regular file (a folder, a device, a pipe).
+// that exists and is not a regular file (a folder, a device, a pipe). A
+// writable file in a folder where no temporary file can be made is written
+// in place instead.
 bool write_file(const std::string& path, std::string_view data);
 // Copies a regular file the same way. With `no_overwrite` an existing
 // destination is refused, atomically. The copy keeps the source's
@@ -86,14 +88,19 @@ enum class MergeResult { Done, ReadFailed, WriteFailed };
 // opened counts as empty. `out` may be one of the inputs.
 MergeResult merge_files(const std::string& first, const std::string& second, const std::string& out);
 
-// True when the path names something that is not a folder and opens for
-// reading without blocking.
+// Files of the disk family are regular files: a folder, a pipe, a device or
+// a socket counts as not there for the questions below and is never deleted.
+
+// True when the path names a regular file that opens for reading.
 bool file_readable(const std::string& path);
 // Length of such a file, or -1.
 int64_t file_size(const std::string& path);
-// Modification date as a packed number, or nothing.
+// Modification date of a regular file as a packed number, or nothing.
 std::optional<int32_t> file_date(const std::string& path);
 bool set_file_date(const std::string& path, std::time_t when);
+// Removes a regular file, or a link that names a regular file or nothing
+// (the link itself goes). False for anything else.
+bool delete_file(const std::string& path);
 
 // Names in `folder` (empty: the current folder) that match `pattern`, sorted
 // without regard to letter case: files (anything not a folder) or folders,

@@ -5,6 +5,7 @@
 
 #include <sqlite3.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -20,8 +21,11 @@ constexpr const char* RootNames[] = {
 };
 constexpr const char* RootShortNames[] = {"HKCR", "HKCU", "HKLM", "HKU", "HKCC"};
 
-// Engines wait this long for each other's writes before a write fails.
-constexpr int BusyTimeoutMs = 10000;
+// Marks a database as this engine's settings store ("RUK1").
+constexpr int ApplicationId = 0x52554B31;
+
+// The objects a store made before the mark existed holds, and nothing else.
+constexpr const char* OwnObjects[] = {"reg_keys", "reg_keys_parent", "reg_values"};
 
 constexpr const char* Schema =
     "CREATE TABLE IF NOT EXISTS reg_keys("
@@ -124,9 +128,8 @@ std::optional<RegRoot> parse_root_name(std::string_view name)
     return std::nullopt;
 }
 
-Registry::Registry(std::string path) : m_path(std::move(path))
+Registry::Registry(std::string path, int busy_timeout_ms) : m_path(std::move(path)), m_busy_timeout_ms(busy_timeout_ms)
 {
-    open();
 }
 
 Registry::~Registry()
@@ -134,10 +137,32 @@ Registry::~Registry()
     close_store();
 }
 
+namespace {
+
+// The folder the process was started in, taken before anything can change
+// directory (the engine enters its working folder early). A relative
+// $RUK_REGISTRY is made absolute against it, in the environment too, so that
+// engines started from this one find the same store.
+std::string capture_start_folder()
+{
+    std::error_code ec;
+    std::string folder = std::filesystem::current_path(ec).string();
+    if (const char* env = std::getenv("RUK_REGISTRY"); env && *env && *env != '/' && !folder.empty())
+        ::setenv("RUK_REGISTRY", (std::filesystem::path(folder) / env).lexically_normal().c_str(), 1);
+    return folder;
+}
+
+const std::string g_start_folder = capture_start_folder();
+
+} // namespace
+
 std::string Registry::default_path()
 {
-    if (const char* env = std::getenv("RUK_REGISTRY"); env && *env)
-        return env;
+    if (const char* env = std::getenv("RUK_REGISTRY"); env && *env) {
+        if (*env == '/' || g_start_folder.empty())
+            return env;
+        return (std::filesystem::path(g_start_folder) / env).lexically_normal().string();
+    }
     std::string config;
     if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && *xdg == '/')
         config = xdg;
@@ -146,8 +171,17 @@ std::string Registry::default_path()
     return config + "/rukengine/registry.sqlite";
 }
 
+bool Registry::usable()
+{
+    return open() && !m_broken;
+}
+
 bool Registry::open()
 {
+    if (m_db)
+        return true;
+    if (m_broken)
+        return false;
     std::error_code ec;
     std::filesystem::path folder = std::filesystem::path(m_path).parent_path();
     if (!folder.empty())
@@ -160,40 +194,108 @@ bool Registry::open()
         return false;
     }
     sqlite3_extended_result_codes(m_db, 1);
-    sqlite3_busy_timeout(m_db, BusyTimeoutMs);
-    return setup();
-}
-
-// Switches the database to WAL and makes the tables. A second engine opening
-// the store at the same moment may hold the lock the switch needs past the
-// busy handler's patience, so a busy answer is tried again a few times.
-bool Registry::setup()
-{
-    int rc = SQLITE_OK;
-    for (int attempt = 0; attempt < 5; ++attempt) {
-        char* message = nullptr;
-        rc = sqlite3_exec(m_db,
-                          "PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL;"
-                          "BEGIN IMMEDIATE;",
-                          nullptr, nullptr, &message);
-        sqlite3_free(message);
-        if (rc == SQLITE_OK) {
-            rc = sqlite3_exec(m_db, Schema, nullptr, nullptr, nullptr);
-            if (rc == SQLITE_OK)
-                rc = sqlite3_exec(m_db, "COMMIT;", nullptr, nullptr, nullptr);
-            if (rc != SQLITE_OK)
-                sqlite3_exec(m_db, "ROLLBACK;", nullptr, nullptr, nullptr);
-        }
-        if ((rc & 0xff) != SQLITE_BUSY && (rc & 0xff) != SQLITE_LOCKED)
-            break;
-        ::usleep(50000);
-    }
-    if (rc != SQLITE_OK) {
-        fail("cannot be opened", rc);
+    sqlite3_busy_timeout(m_db, m_busy_timeout_ms);
+    if (!setup()) {
         close_store();
         return false;
     }
     return true;
+}
+
+// What the open database is: this engine's store, an empty file to make one
+// of, or something else. Reads only.
+Registry::Ownership Registry::ownership(int& rc)
+{
+    int id = 0;
+    std::vector<std::string> names;
+    sqlite3_stmt* st = nullptr;
+    rc = sqlite3_prepare_v2(m_db, "PRAGMA application_id", -1, &st, nullptr);
+    if (rc == SQLITE_OK) {
+        rc = sqlite3_step(st);
+        if (rc == SQLITE_ROW) {
+            id = sqlite3_column_int(st, 0);
+            rc = SQLITE_OK;
+        }
+    }
+    sqlite3_finalize(st);
+    if (rc != SQLITE_OK && rc != SQLITE_DONE)
+        return Ownership::Unknown;
+    rc = sqlite3_prepare_v2(m_db, "SELECT name FROM sqlite_master", -1, &st, nullptr);
+    if (rc == SQLITE_OK) {
+        while ((rc = sqlite3_step(st)) == SQLITE_ROW)
+            names.push_back(column_text(st, 0));
+    }
+    sqlite3_finalize(st);
+    if (rc != SQLITE_DONE)
+        return Ownership::Unknown;
+    rc = SQLITE_OK;
+    if (id == ApplicationId)
+        return Ownership::Ours;
+    if (id != 0)
+        return Ownership::Foreign;
+    if (names.empty())
+        return Ownership::Empty;
+    for (const std::string& name : names) {
+        bool own = false;
+        for (const char* known : OwnObjects)
+            own = own || name == known;
+        if (!own)
+            return Ownership::Foreign;
+    }
+    // A store of ours from before the mark: every object is one of ours.
+    return names.size() == std::size(OwnObjects) ? Ownership::UnmarkedOurs : Ownership::Foreign;
+}
+
+// Checks that the database is ours (or empty) before anything is written,
+// then switches it to WAL and makes the tables and the mark. A busy store
+// (another process holds a lock) is tried again for at most the busy
+// time-out in all; it is then reported and tried again at the next use.
+bool Registry::setup()
+{
+    const auto give_up = std::chrono::steady_clock::now() + std::chrono::milliseconds(m_busy_timeout_ms);
+    int rc = SQLITE_OK;
+    for (;;) {
+        Ownership owner = ownership(rc);
+        if (owner == Ownership::Foreign) {
+            fail("is not a settings store of this engine (another program's database)", SQLITE_NOTADB);
+            m_broken = true;
+            return false;
+        }
+        if (owner == Ownership::Ours) {
+            rc = sqlite3_exec(m_db, "PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL;", nullptr, nullptr, nullptr);
+            if (rc == SQLITE_OK)
+                return true;
+        } else if (owner != Ownership::Unknown) {
+            rc = sqlite3_exec(m_db, "PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL; BEGIN IMMEDIATE;", nullptr,
+                              nullptr, nullptr);
+            if (rc == SQLITE_OK) {
+                // Another engine may have made the store meanwhile: look again
+                // under the write lock before writing.
+                int again = SQLITE_OK;
+                Ownership now = ownership(again);
+                if (now == Ownership::Foreign) {
+                    sqlite3_exec(m_db, "ROLLBACK;", nullptr, nullptr, nullptr);
+                    continue; // reported as foreign on the next pass
+                }
+                if (now == Ownership::Unknown) {
+                    rc = again;
+                } else {
+                    std::string sql = std::string(Schema) + "PRAGMA application_id=" + std::to_string(ApplicationId) + ";";
+                    rc = sqlite3_exec(m_db, sql.c_str(), nullptr, nullptr, nullptr);
+                    if (rc == SQLITE_OK)
+                        rc = sqlite3_exec(m_db, "COMMIT;", nullptr, nullptr, nullptr);
+                    if (rc == SQLITE_OK)
+                        return true;
+                }
+                sqlite3_exec(m_db, "ROLLBACK;", nullptr, nullptr, nullptr);
+            }
+        }
+        if (((rc & 0xff) != SQLITE_BUSY && (rc & 0xff) != SQLITE_LOCKED) || std::chrono::steady_clock::now() >= give_up)
+            break;
+        ::usleep(50000);
+    }
+    fail("cannot be opened", rc);
+    return false;
 }
 
 void Registry::fail(const char* what, int code)
@@ -222,7 +324,7 @@ sqlite3_stmt* Registry::statement(const char* sql)
 {
     if (m_broken)
         close_store();
-    if (!m_db)
+    if (!open())
         return nullptr;
     for (auto& [text, st] : m_statements)
         if (text == sql)
@@ -241,7 +343,7 @@ bool Registry::begin()
 {
     if (m_broken)
         close_store();
-    if (!m_db)
+    if (!open())
         return false;
     int rc = sqlite3_exec(m_db, "BEGIN IMMEDIATE;", nullptr, nullptr, nullptr);
     if (rc != SQLITE_OK) {

@@ -40,7 +40,15 @@ std::optional<RegRoot> parse_root_name(std::string_view name);
 // Every change runs in its own short transaction and is committed before the
 // call returns, so a process killed afterwards loses nothing it was told was
 // written. The database runs in WAL mode with a busy time-out: several
-// engines on one store wait for each other instead of failing.
+// engines on one store wait for each other instead of failing, each
+// operation for a bounded time (then it fails and says so).
+//
+// The database is opened at its first use, never by the constructor, so an
+// engine whose scripts never touch settings never waits for a busy store.
+// Before anything is written the database must be this engine's: marked with
+// its application id, or empty, or an unmarked store holding exactly the
+// engine's own tables (from before the mark). Any other database is reported
+// as unusable and never changed.
 //
 // A store that cannot be opened or turns out damaged is reported once on
 // standard error; from then on reads find nothing and writes fail, so the
@@ -48,20 +56,26 @@ std::optional<RegRoot> parse_root_name(std::string_view name);
 // to repair or remove.
 class Registry {
 public:
-    // Opens (creating when missing, with its folder) the database at `path`.
-    explicit Registry(std::string path);
+    // Engines wait this long for each other's locks before an operation fails.
+    static constexpr int DefaultBusyTimeoutMs = 5000;
+
+    // The store at `path`; its database (and folder) is opened, or created
+    // when missing, at the first use.
+    explicit Registry(std::string path, int busy_timeout_ms = DefaultBusyTimeoutMs);
     ~Registry();
     Registry(const Registry&) = delete;
     Registry& operator=(const Registry&) = delete;
 
-    // Where the store of this user lives: $RUK_REGISTRY when set, else
+    // Where the store of this user lives: $RUK_REGISTRY when set (a relative
+    // one against the folder the process started in), else
     // $XDG_CONFIG_HOME/rukengine/registry.sqlite, else
     // ~/.config/rukengine/registry.sqlite.
     static std::string default_path();
 
     const std::string& path() const { return m_path; }
-    // False once the store has been found unusable.
-    bool usable() const { return m_db != nullptr && !m_broken; }
+    // Opens the store when not yet open; false when it cannot be opened now
+    // or has been found unusable.
+    bool usable();
 
     bool key_exists(RegRoot root, std::string_view key);
     // Creates the key and any missing parents. True when it exists afterwards.
@@ -90,6 +104,8 @@ public:
 
 private:
     struct KeyPath;
+    enum class Ownership { Ours, UnmarkedOurs, Empty, Foreign, Unknown };
+    Ownership ownership(int& rc);
     bool open();
     bool setup();
     sqlite3_stmt* statement(const char* sql);
@@ -104,6 +120,7 @@ private:
     void fail(const char* what, int code);
 
     std::string m_path;
+    int m_busy_timeout_ms;
     sqlite3* m_db = nullptr;
     std::vector<std::pair<const char*, sqlite3_stmt*>> m_statements;
     bool m_reported = false;

@@ -1,6 +1,7 @@
 // rukc: the command-line tool that compiles script sources and builds and inspects packages.
 #include "tools/Commands.h"
 
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 
@@ -36,6 +37,9 @@ void usage(FILE* out)
 
 int main(int argc, char** argv)
 {
+    // Past a file-size limit a write fails and is reported, instead of the
+    // signal ending the tool with half-written output.
+    std::signal(SIGXFSZ, SIG_IGN);
     if (argc < 2) {
         usage(stderr);
         return 2;

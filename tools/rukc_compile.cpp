@@ -1,6 +1,8 @@
 // rukc compile (script source to code file) and rukc dis (code file back to readable lines).
 #include "tools/Commands.h"
 
+#include "host/FileIo.h"
+
 #include "core/CodeStore.h"
 #include "core/Text.h"
 #include "system/Translator.h"
@@ -16,15 +18,10 @@ namespace rukc {
 
 namespace {
 
+// Sources are regular files only: a pipe or a device could block for ever.
 std::optional<std::string> read_file(const std::string& path)
 {
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return std::nullopt;
-    std::string data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad())
-        return std::nullopt;
-    return data;
+    return ruk::read_regular_file(path);
 }
 
 bool write_file(const std::string& path, std::string_view data)
@@ -131,7 +128,8 @@ int cmd_dis(const Args& args)
         return 2;
     }
     ruk::CodeStore store;
-    if (!store.load_code(args[0])) {
+    // A pipe or a device named as the code file would hold the tool for ever.
+    if (!ruk::read_regular_file(args[0]) || !store.load_code(args[0])) {
         std::fprintf(stderr, "rukc dis: cannot read '%s'\n", args[0].c_str());
         return 1;
     }

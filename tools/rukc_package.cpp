@@ -16,6 +16,7 @@
 #include <map>
 #include <set>
 #include <sstream>
+#include <unistd.h>
 
 namespace rukc {
 
@@ -124,6 +125,28 @@ int run_writer(const char* command, const std::string& folder, const ruk::Packag
     return 0;
 }
 
+// A text from a package as it may be shown on a terminal: control bytes
+// and DEL become \xNN and a backslash is doubled, so that a package cannot
+// send escape sequences and every shown name reads back unambiguously.
+std::string printable(std::string_view text)
+{
+    static const char hex[] = "0123456789abcdef";
+    std::string out;
+    for (char c : text) {
+        auto b = static_cast<unsigned char>(c);
+        if (b < 0x20 || b == 0x7F) {
+            out += "\\x";
+            out += hex[b >> 4];
+            out += hex[b & 15];
+        } else if (c == '\\') {
+            out += "\\\\";
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
 bool require_folder(const char* command, const std::string& folder)
 {
     std::error_code ec;
@@ -186,11 +209,11 @@ int cmd_list(const Args& raw)
     }
     const ruk::PackageHeader& h = listing->header;
     std::printf("family id:  %s\npackage id: %s\nsecond id:  %s\nshort text: %s\nlong text:  %s\nentries:    %zu\n",
-        h.family_id.c_str(), h.package_id.c_str(), h.second_id.c_str(), h.short_text.c_str(), h.long_text.c_str(),
-        listing->entries.size());
+        printable(h.family_id).c_str(), printable(h.package_id).c_str(), printable(h.second_id).c_str(),
+        printable(h.short_text).c_str(), printable(h.long_text).c_str(), listing->entries.size());
     bool all_complete = true;
     for (const ruk::PackageEntry& e : listing->entries) {
-        std::printf("%12llu  %-45s  %s%s\n", static_cast<unsigned long long>(e.stored_size), e.stored_name.c_str(),
+        std::printf("%12llu  %-45s  %s%s\n", static_cast<unsigned long long>(e.stored_size), printable(e.stored_name).c_str(),
             e.compressed() ? "compressed" : "stored", e.complete ? "" : "  (data missing)");
         all_complete = all_complete && e.complete;
     }
@@ -223,7 +246,7 @@ int cmd_extract(const Args& raw)
     }
     for (const std::string& name : result.skipped)
         std::fprintf(stderr, "rukc extract: %s: member could not be written (unsafe name, missing data or a failed expansion)\n",
-            name.c_str());
+            printable(name).c_str());
     std::printf("%d member%s extracted to %s\n", result.extracted, result.extracted == 1 ? "" : "s", folder.c_str());
     return result.skipped.empty() ? 0 : 1;
 }
@@ -244,14 +267,35 @@ int run_compressor(const char* command, const Args& raw, bool compress)
         return 1;
     }
     ruk::Compressor compressor;
-    if (compress ? compressor.compress_file(in, out) : compressor.expand_file(in, out))
-        return 0;
+    // The result goes to a temporary file beside the output and takes its
+    // place only when complete: a failed write (a full disk, a file-size
+    // limit) leaves no truncated output that looks whole, and an older
+    // output stays as it was.
+    std::string temp = fs::path(out).parent_path().string();
+    temp = (temp.empty() ? std::string(".") : temp) + "/." + fs::path(out).filename().string().substr(0, 200) + ".rukc-XXXXXX";
+    int temp_fd = ::mkstemp(temp.data());
+    const std::string target = temp_fd >= 0 ? temp : out;
+    if (temp_fd >= 0)
+        ::close(temp_fd);
+    bool ok = compress ? compressor.compress_file(in, target) : compressor.expand_file(in, target);
+    bool empty_input = compress && !ok && fs::file_size(in, ec) == 0 && !ec;
+    if (ok || empty_input) {
+        if (temp_fd >= 0 && ::rename(temp.c_str(), out.c_str()) != 0) {
+            ::unlink(temp.c_str());
+            std::fprintf(stderr, "rukc %s: cannot write %s\n", command, out.c_str());
+            return 1;
+        }
+        if (ok)
+            return 0;
+    } else {
+        ::unlink(target.c_str());
+    }
     if (!compress)
         std::fprintf(stderr,
             "rukc expand: %s is not a complete compressed stream (bad marker, zero length or truncated data), "
             "or the output cannot be written\n",
             in.c_str());
-    else if (fs::file_size(in, ec) == 0 && !ec)
+    else if (empty_input)
         std::fprintf(stderr, "rukc compress: the input is empty; the output holds only the stream header\n");
     else
         std::fprintf(stderr, "rukc compress: compression failed (unreadable input, input of 4 GiB or more, "

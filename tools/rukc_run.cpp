@@ -1,6 +1,8 @@
 // rukc run: compiles script sources and runs them headless, without the desktop.
 #include "tools/Commands.h"
 
+#include "host/FileIo.h"
+
 #include "core/Engine.h"
 #include "host/HeadlessServices.h"
 #include "host/HostState.h"
@@ -66,13 +68,14 @@ private:
     std::atomic<bool> m_fired{false};
 };
 
+// Sources are regular files only: a pipe or a device could block for ever.
 bool read_file(const fs::path& path, std::string& out)
 {
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
+    auto data = ruk::read_regular_file(path.string());
+    if (!data)
         return false;
-    out.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return !in.bad();
+    out = std::move(*data);
+    return true;
 }
 
 // Compiles one source file or every *.rks of a folder (in name order) into

@@ -11,6 +11,8 @@
 
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 using namespace ruk;
@@ -367,7 +369,7 @@ TEST_F(DiskFamily, ReadingRefusesWhatIsNoFileWithoutBlockingAndMissingFilesAreEm
     disk.file.load.array("missing", m)
     system.message(disk.file.copy("pipe", "p2") disk.file.compress("pipe", "p3") disk.file.exists("p2"))
     )");
-    EXPECT_EQ(out, "[][]\n-100\n0-1-1\n000\n");
+    EXPECT_EQ(out, "[][]\n-10-1\n0-1-1\n000\n");
     // Only the pipe is an error: a missing file reads as empty text, and an
     // array loaded from it gets one empty element.
     EXPECT_EQ(h.errors(), (std::vector<std::string> {"Cannot read file."}));
@@ -446,4 +448,52 @@ TEST_F(DiskFamily, SavingRefusesAFileItsOwnerMadeReadOnly)
     )");
     EXPECT_EQ(h.errors(), (std::vector<std::string> {"Cannot write file."}));
     EXPECT_EQ(slurp(dir / "locked.txt"), "kept");
+}
+
+TEST_F(DiskFamily, PipesDevicesAndSocketsAreNoFilesAndAreNeverDeleted)
+{
+    ASSERT_EQ(::mkfifo((dir / "pipe").c_str(), 0600), 0);
+    // A node for the null device of our own, never the system's.
+    bool have_device = ::mknod((dir / "null").c_str(), S_IFCHR | 0600, makedev(1, 3)) == 0;
+    fs::create_symlink(dir / "pipe", dir / "pipelink");
+    put(dir / "plain", "x");
+    fs::create_symlink(dir / "plain", dir / "plainlink");
+    std::string out = run(R"(
+    system.message(disk.file.exists("pipe") disk.file.size("pipe") disk.file.date.get("pipe"))
+    system.message(disk.file.delete("pipe") disk.file.delete("pipelink") disk.file.exists("pipelink"))
+    system.message(disk.file.exists("null") disk.file.size("null") disk.file.date.get("null") disk.file.delete("null"))
+    system.message(disk.file.copy("plain", "pipe") disk.file.delete("plainlink") disk.file.exists("plain"))
+    )");
+    EXPECT_EQ(out, "0-1-1\n000\n0-1-10\n011\n");
+    EXPECT_TRUE(fs::is_fifo(fs::symlink_status(dir / "pipe")));
+    EXPECT_TRUE(fs::is_symlink(fs::symlink_status(dir / "pipelink")));
+    if (have_device) {
+        EXPECT_TRUE(fs::is_character_file(fs::symlink_status(dir / "null")));
+    }
+    EXPECT_FALSE(fs::exists(fs::symlink_status(dir / "plainlink")));
+}
+
+TEST_F(DiskFamily, SavingIntoAFolderThatTakesNoNewFileWritesInPlace)
+{
+    // Needs a user the folder refuses: root passes every permission check.
+    fs::create_directories(dir / "ro");
+    ::chmod(dir.c_str(), 0755);
+    put(dir / "ro" / "f.txt", "old text");
+    ASSERT_EQ(::chown((dir / "ro" / "f.txt").c_str(), 65534, 65534), 0);
+    ::chmod((dir / "ro").c_str(), 0555);
+    pid_t pid = ::fork();
+    if (pid == 0) {
+        if (::setgid(65534) != 0 || ::setuid(65534) != 0)
+            ::_exit(2);
+        bool ok = disk::write_file((dir / "ro" / "f.txt").string(), "new");
+        bool refused = !disk::write_file((dir / "ro" / "g.txt").string(), "new");
+        ::_exit(ok && refused ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    ::chmod((dir / "ro").c_str(), 0755);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_EQ(slurp(dir / "ro" / "f.txt"), "new");
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir / "ro"), fs::directory_iterator()), 1);
 }

@@ -243,3 +243,47 @@ TEST(Engine, ExceptionsEndTheRunningCodeThenRaiseTheExceptionEvent)
     EXPECT_EQ(bare.host().terminations(), 1);
     EXPECT_EQ(bare.engine().last_error(), "broken");
 }
+
+TEST(Engine, AFailedAllocationBecomesTheExceptionEventAndTheEngineGoesOn)
+{
+    ScriptHarness h;
+    h.engine().register_family("hungry", [](Engine&) -> Result { throw std::bad_alloc(); });
+    load(h, "event.initialize()\n"
+            "f()\n"
+            "&after=s(no)\n"
+            "event.end()\n"
+            "function.f()\n"
+            "hungry()\n"
+            "return()\n"
+            "event.exception()\n"
+            "&seen=s({system.lasterror()})\n"
+            "event.end()\n"
+            "event.later()\n"
+            "&later=s(ran)\n"
+            "event.end()\n");
+    h.run();
+    EXPECT_EQ(h.var("after"), "<none>");
+    EXPECT_EQ(h.var("seen"), "Out of memory");
+    EXPECT_EQ(h.host().terminations(), 0);
+    h.run("later");
+    EXPECT_EQ(h.var("later"), "ran");
+}
+
+TEST(Engine, TextsStopAtTheirCeilingWithAScriptError)
+{
+    ScriptHarness h;
+    // Doubles a text until it would pass the ceiling, and then some.
+    ASSERT_TRUE(h.load("event.initialize()\n"
+                       "    &t = \"0123456789abcdef\"\n"
+                       "    for (&i, 1, 40)\n"
+                       "        &t = &t &t\n"
+                       "    for.next()\n"
+                       "    &n = str.len(&t)\n"
+                       "event.end()\n")) << (h.compile_errors().empty() ? "" : h.compile_errors()[0]);
+    h.run();
+    ASSERT_FALSE(h.errors().empty());
+    EXPECT_EQ(h.errors()[0], MsgTextTooLong);
+    const size_t n = std::stoul(h.var("n"));
+    EXPECT_GE(n, MaxTextLength / 2);
+    EXPECT_LE(n, MaxTextLength);
+}

@@ -8,6 +8,8 @@
 #include <fstream>
 #include <iterator>
 #include <random>
+#include <span>
+#include <sys/stat.h>
 
 using namespace ruk;
 namespace fs = std::filesystem;
@@ -148,4 +150,96 @@ TEST_F(RobustnessTest, MutatedStreamsExpandOrFailCleanly)
     EXPECT_LT(expanded, 2500u);
     // The object is still sound after all that.
     EXPECT_TRUE(*c.expand(good) == source);
+}
+
+namespace {
+
+// A package written byte by byte: the header, one directory entry per
+// (stored name, data) pair, then the data.
+Bytes raw_package(const std::vector<std::pair<std::string, Bytes>>& members)
+{
+    Bytes out(package_layout::HeaderSize, 0);
+    out[0] = 'Q';
+    std::string count = std::to_string(members.size());
+    for (size_t i = 0; i < package_layout::CountWidth; ++i)
+        out[package_layout::CountOffset + i] = static_cast<uint8_t>(i < count.size() ? count[i] : ' ');
+    for (const auto& [name, data] : members) {
+        std::string size = std::to_string(data.size());
+        size.resize(package_layout::SizeWidth, ' ');
+        std::string field = name;
+        field.resize(package_layout::NameWidth, ' ');
+        out.insert(out.end(), size.begin(), size.end());
+        out.insert(out.end(), field.begin(), field.end());
+    }
+    for (const auto& member : members)
+        out.insert(out.end(), member.second.begin(), member.second.end());
+    return out;
+}
+
+} // namespace
+
+TEST_F(RobustnessTest, NoMemberIsWrittenThroughALinkPlantedInTheDestination)
+{
+    const fs::path outside = m_root / "outside.txt";
+    std::ofstream(outside) << "keep me";
+    Compressor zip;
+    std::string text = "expanded member text";
+    auto stream = zip.compress(std::span(reinterpret_cast<const uint8_t*>(text.data()), text.size()));
+    ASSERT_TRUE(stream);
+    write_bytes(m_root / "p.ruk", raw_package({{"notes.txt__", *stream}, {"plain.txt", Bytes{'p'}}}));
+    const fs::path dst = m_root / "box" / "dst";
+    fs::create_symlink(outside, dst / "notes.txt");
+    fs::create_symlink(outside, dst / "plain.txt");
+    PackageHeader current;
+    PackageReadOptions ro;
+    ro.destination = dst;
+    auto result = read_package(m_root / "p.ruk", current, ro);
+    EXPECT_TRUE(result.header_read);
+    EXPECT_EQ(result.extracted, 2);
+    const Bytes untouched = read_bytes(outside);
+    EXPECT_EQ(std::string(untouched.begin(), untouched.end()), "keep me");
+    EXPECT_FALSE(fs::is_symlink(dst / "notes.txt"));
+    const Bytes expanded = read_bytes(dst / "notes.txt");
+    EXPECT_EQ(std::string(expanded.begin(), expanded.end()), text);
+}
+
+TEST_F(RobustnessTest, NamesAReaderWouldRefuseOrChangeAreNeverPackedNorRenamedOnReading)
+{
+    for (const char* bad : {"line\nbreak.txt", "back\\slash.txt", "\x01lead.txt", " blank.txt", "tab\t.jpg"}) {
+        fs::remove_all(m_root / "src");
+        fs::create_directories(m_root / "src");
+        std::ofstream(m_root / "src" / "fine.txt") << "fine";
+        std::ofstream(m_root / "src" / bad) << "bad";
+        PackageWriteOptions o;
+        o.source_folder = m_root / "src";
+        o.output_path = m_root / "bad.ruk";
+        EXPECT_EQ(write_package(o, PackageHeader {"ID", "", "", "", ""}), PackageWriteResult::UnsafeName) << bad;
+    }
+    EXPECT_FALSE(packable_name_problem("ordinary name.txt"));
+    EXPECT_FALSE(packable_name_problem("\xC3\xA9t\xC3\xA9.txt"));
+
+    // A stored name with a leading control byte is refused, not read as "lead.txt".
+    write_bytes(m_root / "p.ruk", raw_package({{"\x01lead.txt", Bytes{'x'}}, {"ok.txt", Bytes{'y'}}}));
+    const fs::path dst = m_root / "box" / "dst";
+    PackageHeader current;
+    PackageReadOptions ro;
+    ro.destination = dst;
+    auto result = read_package(m_root / "p.ruk", current, ro);
+    EXPECT_EQ(result.extracted, 1);
+    EXPECT_EQ(result.skipped, std::vector<std::string> {"\x01lead.txt"});
+    EXPECT_FALSE(fs::exists(dst / "lead.txt"));
+    EXPECT_TRUE(fs::exists(dst / "ok.txt"));
+}
+
+TEST_F(RobustnessTest, APipeNamedAsAPackageIsRefusedWithoutBlocking)
+{
+    const fs::path pipe = m_root / "pipe.ruk";
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    PackageHeader current;
+    PackageReadOptions ro;
+    ro.destination = m_root / "box" / "dst";
+    EXPECT_FALSE(read_package(pipe, current, ro).header_read);
+    std::string error;
+    EXPECT_FALSE(list_package(pipe, &error));
+    EXPECT_FALSE(package_header_text(pipe));
 }

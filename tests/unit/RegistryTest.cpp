@@ -3,7 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <sqlite3.h>
+
 #include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
@@ -286,3 +289,94 @@ TEST_F(StoreTest, AWriterKilledMidwayKeepsEveryWriteItReported)
 }
 
 } // namespace
+
+TEST_F(StoreTest, ARelativeStorePathIsTakenFromTheFolderTheProcessStartedIn)
+{
+    const std::string started_in = fs::current_path().string();
+    const char* old = std::getenv("RUK_REGISTRY");
+    const std::string saved = old ? old : "";
+    ::setenv("RUK_REGISTRY", "settings/store.sqlite", 1);
+    fs::current_path(dir);
+    std::string path = Registry::default_path();
+    fs::current_path(started_in);
+    if (old)
+        ::setenv("RUK_REGISTRY", saved.c_str(), 1);
+    else
+        ::unsetenv("RUK_REGISTRY");
+    EXPECT_EQ(path, started_in + "/settings/store.sqlite");
+}
+
+TEST_F(StoreTest, AnotherProgramsDatabaseIsNeverWritten)
+{
+    fs::create_directories(dir + "/sub");
+    {
+        sqlite3* other = nullptr;
+        ASSERT_EQ(sqlite3_open(db.c_str(), &other), SQLITE_OK);
+        sqlite3_exec(other, "CREATE TABLE notes(body TEXT); INSERT INTO notes VALUES('mine');", nullptr, nullptr, nullptr);
+        sqlite3_close(other);
+    }
+    const auto before = fs::file_size(db);
+    testing::internal::CaptureStderr();
+    {
+        Registry reg(db);
+        EXPECT_FALSE(reg.write_value(RegRoot::CurrentUser, "A", "b", "c"));
+        EXPECT_FALSE(reg.read_value(RegRoot::CurrentUser, "A", "b"));
+        EXPECT_FALSE(reg.usable());
+    }
+    std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_NE(err.find("not a settings store"), std::string::npos) << err;
+    EXPECT_EQ(fs::file_size(db), before);
+    sqlite3* other = nullptr;
+    ASSERT_EQ(sqlite3_open(db.c_str(), &other), SQLITE_OK);
+    int objects = -1;
+    sqlite3_exec(other, "SELECT count(*) FROM sqlite_master", [](void* out, int, char** v, char**) {
+        *static_cast<int*>(out) = std::atoi(v[0]);
+        return 0;
+    }, &objects, nullptr);
+    sqlite3_close(other);
+    EXPECT_EQ(objects, 1);
+
+    // A store of ours from before the mark is still ours.
+    fs::remove(db);
+    {
+        sqlite3* old_store = nullptr;
+        ASSERT_EQ(sqlite3_open(db.c_str(), &old_store), SQLITE_OK);
+        sqlite3_exec(old_store,
+                     "CREATE TABLE reg_keys(root INTEGER NOT NULL, lpath TEXT NOT NULL, lparent TEXT NOT NULL,"
+                     " name TEXT NOT NULL, PRIMARY KEY(root, lpath)) WITHOUT ROWID;"
+                     "CREATE INDEX reg_keys_parent ON reg_keys(root, lparent);"
+                     "CREATE TABLE reg_values(root INTEGER NOT NULL, lkey TEXT NOT NULL, lname TEXT NOT NULL,"
+                     " name TEXT NOT NULL, data TEXT NOT NULL, PRIMARY KEY(root, lkey, lname)) WITHOUT ROWID;",
+                     nullptr, nullptr, nullptr);
+        sqlite3_close(old_store);
+    }
+    Registry reg(db);
+    EXPECT_TRUE(reg.write_value(RegRoot::CurrentUser, "A", "b", "c"));
+    EXPECT_EQ(reg.read_value(RegRoot::CurrentUser, "A", "b"), "c");
+}
+
+TEST_F(StoreTest, ABusyStoreIsOpenedAtFirstUseAndWaitsABoundedTime)
+{
+    { Registry create(db); create.write_value(RegRoot::CurrentUser, "A", "b", "before"); }
+    // Another process holds the write lock (and, outside WAL, every reader off).
+    sqlite3* holder = nullptr;
+    ASSERT_EQ(sqlite3_open(db.c_str(), &holder), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(holder, "PRAGMA journal_mode=DELETE; BEGIN EXCLUSIVE;", nullptr, nullptr, nullptr), SQLITE_OK);
+
+    testing::internal::CaptureStderr();
+    auto start = std::chrono::steady_clock::now();
+    Registry reg(db, 300);
+    auto constructed = std::chrono::steady_clock::now();
+    EXPECT_FALSE(reg.write_value(RegRoot::CurrentUser, "A", "b", "during"));
+    EXPECT_FALSE(reg.read_value(RegRoot::CurrentUser, "A", "b"));
+    auto failed = std::chrono::steady_clock::now();
+    testing::internal::GetCapturedStderr();
+    EXPECT_LT(constructed - start, std::chrono::milliseconds(100));
+    EXPECT_LT(failed - constructed, std::chrono::seconds(3));
+
+    // Once the lock goes, the same store works: nothing was marked broken.
+    sqlite3_exec(holder, "ROLLBACK;", nullptr, nullptr, nullptr);
+    sqlite3_close(holder);
+    EXPECT_TRUE(reg.write_value(RegRoot::CurrentUser, "A", "b", "after"));
+    EXPECT_EQ(reg.read_value(RegRoot::CurrentUser, "A", "b"), "after");
+}

@@ -1,4 +1,5 @@
 // Removing a run's working folder.
+#include "host/Leftovers.h"
 #include "host/Session.h"
 
 #include <gtest/gtest.h>
@@ -7,6 +8,8 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <ctime>
+#include <fcntl.h>
 #include <sys/stat.h>
 
 namespace fs = std::filesystem;
@@ -95,5 +98,43 @@ TEST(Session, LibrariesJoinTheCodeFileOnALineOfTheirOwn)
     write_file(root / "identity.qexe", "");
     session.prepare_code();
     EXPECT_EQ(complemented(read_file(code)), "function.one()\r\nfunction.end()");
+}
+
+TEST(Session, LeftoversOfEnginesThatAreGoneAreSweptAndLiveOnesStay)
+{
+    std::string pattern = (fs::temp_directory_path() / "ruk-sweep-test-XXXXXX").string();
+    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+    const fs::path root = pattern;
+    auto make_folder = [&](const std::string& name) {
+        fs::create_directories(root / name);
+        std::ofstream(root / name / "identity.qexe") << "code";
+        return (root / name).string();
+    };
+    const std::string gone = make_folder("Demo-12ABCD3456EFGH78");
+    const std::string live = make_folder("Demo-98ZYXW7654VUTS32");
+    const std::string kept = make_folder("Kept-11AAAA2222BBBB33");
+    const std::string young = make_folder("New-55QQQQ6666RRRR77");
+    const std::string other = make_folder("not-a-working-folder");
+    std::ofstream(root / "source-12ABCD3456EFGH78.ruk") << "package";
+    mark_kept(kept);
+    RunLock lock;
+    ASSERT_TRUE(lock.hold(live));
+    // Age everything but the young folder past the grace time.
+    for (const auto& entry : fs::directory_iterator(root))
+        if (entry.path() != young) {
+            struct timespec old[2] = {{0, UTIME_OMIT}, {::time(nullptr) - 3600, 0}};
+            ::utimensat(AT_FDCWD, entry.path().c_str(), old, AT_SYMLINK_NOFOLLOW);
+        }
+    EXPECT_EQ(sweep_leftovers(root.string() + "/", 60), 2);
+    EXPECT_FALSE(fs::exists(gone));
+    EXPECT_FALSE(fs::exists(root / "source-12ABCD3456EFGH78.ruk"));
+    EXPECT_TRUE(fs::exists(live + "/identity.qexe"));
+    EXPECT_TRUE(fs::exists(kept));
+    EXPECT_TRUE(fs::exists(other));
+    EXPECT_TRUE(fs::exists(young));
+    EXPECT_EQ(sweep_leftovers(root.string() + "/", 60), 0);
+    EXPECT_TRUE(is_working_folder_name("pkg-00AAAA0000AAAA00"));
+    EXPECT_FALSE(is_working_folder_name("pkg-00AAAA0000AAAA0"));
+    EXPECT_FALSE(is_working_folder_name("-00AAAA0000AAAA00"));
     fs::remove_all(root);
 }
