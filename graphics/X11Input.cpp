@@ -68,6 +68,18 @@ uint32_t colour_of(XImage* image, unsigned long value)
     return channel(image->red_mask) | (channel(image->green_mask) << 8) | (channel(image->blue_mask) << 16);
 }
 
+// The root window's size as the server has it now (the display structure's
+// copy is not updated when the screen changes size).
+std::pair<int32_t, int32_t> root_size(Display* d)
+{
+    Window root = 0;
+    int x = 0, y = 0;
+    unsigned width = 0, height = 0, border = 0, depth = 0;
+    if (!XGetGeometry(d, DefaultRootWindow(d), &root, &x, &y, &width, &height, &border, &depth))
+        return {DisplayWidth(d, DefaultScreen(d)), DisplayHeight(d, DefaultScreen(d))};
+    return {static_cast<int32_t>(width), static_cast<int32_t>(height)};
+}
+
 } // namespace
 
 struct X11Input::OutputMode {
@@ -127,8 +139,8 @@ std::vector<WindowRect> X11Input::monitors()
             XRRFreeMonitors(list);
     }
     if (result.empty()) {
-        const int screen = DefaultScreen(d);
-        result.push_back(WindowRect{0, 0, DisplayWidth(d, screen), DisplayHeight(d, screen)});
+        const auto [width, height] = root_size(d);
+        result.push_back(WindowRect{0, 0, width, height});
     }
     return result;
 }
@@ -179,11 +191,11 @@ ScreenImage X11Input::capture(const WindowRect& rect)
     Display* d = display();
     if (!d)
         return image;
-    const int screen = DefaultScreen(d);
+    const auto [screen_width, screen_height] = root_size(d);
     const int32_t left = std::max(rect.left, 0);
     const int32_t top = std::max(rect.top, 0);
-    const int32_t right = std::min(rect.left + rect.width, DisplayWidth(d, screen));
-    const int32_t bottom = std::min(rect.top + rect.height, DisplayHeight(d, screen));
+    const int32_t right = std::min(rect.left + rect.width, screen_width);
+    const int32_t bottom = std::min(rect.top + rect.height, screen_height);
     if (right <= left || bottom <= top)
         return image;
     ErrorTrap trap(d);
@@ -291,12 +303,12 @@ bool X11Input::apply_mode(unsigned long mode_id, int32_t width, int32_t height)
     const int screen = DefaultScreen(d);
     const Window root = DefaultRootWindow(d);
     XRRCrtcInfo* crtc = output->crtc_info.get();
-    const int32_t old_width = DisplayWidth(d, screen), old_height = DisplayHeight(d, screen);
+    const auto [old_width, old_height] = root_size(d);
     const int32_t new_width = crtc->x + width, new_height = crtc->y + height;
     auto resize = [&](int32_t w, int32_t h) {
         // Keep the screen's dots per inch.
-        const int mm_w = std::max(1, DisplayWidthMM(d, screen) * w / std::max(old_width, 1));
-        const int mm_h = std::max(1, DisplayHeightMM(d, screen) * h / std::max(old_height, 1));
+        const int mm_w = std::max(1, DisplayWidthMM(d, screen) * w / std::max(DisplayWidth(d, screen), 1));
+        const int mm_h = std::max(1, DisplayHeightMM(d, screen) * h / std::max(DisplayHeight(d, screen), 1));
         XRRSetScreenSize(d, root, w, h, mm_w, mm_h);
     };
     ErrorTrap trap(d);

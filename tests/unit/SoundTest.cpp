@@ -195,12 +195,12 @@ TEST(SoundFamily, VolumeScaleAndChannels)
                        "&e = sound.play(\"no such file.wav\") sound.stop() sound.other()\n"
                        "event.end()\n"));
     h.run();
-    EXPECT_EQ(h.var("&full"), "100");
-    EXPECT_EQ(h.var("&a"), "100 100 100");
-    EXPECT_EQ(h.var("&b"), "100 0 100");
-    EXPECT_EQ(h.var("&c"), "100"); // 65535 / 650
-    EXPECT_EQ(h.var("&d"), "0 0");
-    EXPECT_EQ(h.var("&e"), "");
+    EXPECT_EQ(h.var("full"), "100");
+    EXPECT_EQ(h.var("a"), "100 100 100");
+    EXPECT_EQ(h.var("b"), "100 0 100");
+    EXPECT_EQ(h.var("c"), "100"); // 65535 / 650
+    EXPECT_EQ(h.var("d"), "0 0");
+    EXPECT_EQ(h.var("e"), "");
     EXPECT_TRUE(h.errors().empty());
 }
 
