@@ -114,13 +114,14 @@ bool SoundPlayer::play(const std::string& path, bool loop)
     const size_t bytes = convert.needed ? static_cast<size_t>(convert.len_cvt) : length;
     std::vector<int16_t> samples(bytes / sizeof(int16_t) / 2 * 2);
     std::memcpy(samples.data(), buffer.data(), samples.size() * sizeof(int16_t));
-    if (!open_device(spec.freq))
-        return false;
-    SDL_LockAudioDevice(m_device);
+    // No device is open here, so no audio thread reads these yet.
     m_samples = std::move(samples);
     m_position = 0;
     m_loop = loop;
-    SDL_UnlockAudioDevice(m_device);
+    if (!open_device(spec.freq)) {
+        m_samples.clear();
+        return false;
+    }
     SDL_PauseAudioDevice(m_device, 0);
     return true;
 }

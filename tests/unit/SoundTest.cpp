@@ -139,7 +139,10 @@ TEST_F(SoundDisk, SamplesReachTheDeviceScaledByTheirChannelsGain)
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         EXPECT_FALSE(player.playing());
     }
+    // The device may write silence before the sound starts.
     std::vector<int16_t> written = read_samples(output);
+    const auto first = std::find_if(written.begin(), written.end(), [](int16_t s) { return s != 0; });
+    written.erase(written.begin(), first);
     ASSERT_GE(written.size(), sound.size());
     for (size_t i = 0; i < sound.size(); i += 2) {
         ASSERT_EQ(written[i], sound[i] * 32500 / 65535) << "left sample " << i;
@@ -155,7 +158,7 @@ TEST_F(SoundDisk, LoopRepeatsUntilStopAndStopEndsTheOutput)
     const std::vector<int16_t> sound = write_wave(wave, 700);
     SoundPlayer player;
     ASSERT_TRUE(player.play(wave, true));
-    ASSERT_TRUE(wait_for_output(sound.size() * 3));
+    ASSERT_TRUE(wait_for_output(sound.size() * 4));
     EXPECT_TRUE(player.playing());
     player.stop();
     EXPECT_FALSE(player.playing());
@@ -164,6 +167,9 @@ TEST_F(SoundDisk, LoopRepeatsUntilStopAndStopEndsTheOutput)
     EXPECT_EQ(fs::file_size(output), size);
 
     std::vector<int16_t> written = read_samples(output);
+    const auto first = std::find_if(written.begin(), written.end(), [](int16_t s) { return s != 0; });
+    written.erase(written.begin(), first);
+    ASSERT_GE(written.size(), sound.size() * 3);
     for (size_t i = 0; i < sound.size() * 2; ++i)
         ASSERT_EQ(written[i + sound.size()], written[i]) << i;
     EXPECT_EQ(written[sound.size()], sound[0] * 65535 / 65535);
