@@ -10,6 +10,8 @@
 #include "host/Main.h"
 #include "host/SourceBuild.h"
 #include "host/Modules.h"
+#include "host/QtInputHost.h"
+#include "host/TouchFilter.h"
 #include "system/Disk.h"
 #include "system/Misc.h"
 #include "system/Registry.h"
@@ -118,6 +120,8 @@ EngineApp::EngineApp(EngineOptions options) : m_options(std::move(options)), m_e
 {
     m_state.headless = m_options.headless;
     m_desktop = std::make_unique<X11Desktop>();
+    m_input_host = std::make_unique<QtInputHost>(*this, m_state.headless);
+    m_touch_filter = std::make_unique<TouchFilter>(m_state, [this](const char* name) { raise(name, 0, true, true); });
     m_idle_timer.setSingleShot(true);
     connect(&m_idle_timer, &QTimer::timeout, this, [this] { idle_pass(); });
 }
@@ -385,6 +389,8 @@ bool EngineApp::eventFilter(QObject* watched, QEvent* event)
     if (!watched->isWidgetType() || !dynamic_cast<TrukEngineWin*>(watched))
         return false;
     auto* window = static_cast<TrukEngineWin*>(watched);
+    if (m_touch_filter->handle(event))
+        return true;
     switch (event->type()) {
     case QEvent::MouseButtonPress:
     case QEvent::MouseButtonRelease:
@@ -509,7 +515,8 @@ int EngineApp::print_families()
 
 void EngineApp::register_families()
 {
-    FamilyContext context{m_engine, m_state, m_session, *m_registry, *this, *this, *m_desktop, *this};
+    FamilyContext context{m_engine, m_state, m_session, *m_registry, *this, *this, *m_desktop, *this,
+                          *m_input_host};
     ruk::register_families(context);
 }
 
@@ -741,6 +748,7 @@ void EngineApp::shut_down()
             // nothing else to do: the folder stays
         }
     }
+    m_input_host.reset(); // the display mode found at the start comes back
     if (!m_built_package.empty()) {
         std::error_code ec;
         fs::remove(m_built_package, ec);

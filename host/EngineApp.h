@@ -29,6 +29,8 @@ struct _XDisplay;
 namespace ruk {
 
 class TrukEngineWin;
+class QtInputHost;
+class TouchFilter;
 class X11Desktop;
 class Registry;
 
@@ -152,6 +154,8 @@ private:
     std::optional<InstanceSemaphore> m_package_semaphore;
     std::optional<InstanceSemaphore> m_family_semaphore;
     std::unique_ptr<TrukEngineWin> m_main_window;
+    std::unique_ptr<QtInputHost> m_input_host;   // cursors and the screen; ends before the application
+    std::unique_ptr<TouchFilter> m_touch_filter;
     std::string m_built_package;     // a package built from sources, removed at the end
     bool m_sequence_ran = false;     // the terminate sequence has stopped the engine
     bool m_quit_requested = false;   // the application was asked to end

@@ -7,6 +7,7 @@ class Engine;
 class Registry;
 class X11Desktop;
 class WindowHost;
+class InputHost;
 class SystemServices;
 class ApplicationServices;
 struct HostState;
@@ -26,6 +27,7 @@ struct FamilyContext {
     ApplicationServices& application; // ending, titles, starting other engines
     X11Desktop& desktop;              // other programs' windows, messages between engines
     WindowHost& windows;              // the window table
+    InputHost& input;                 // cursors, key table, screen and pointer
 };
 
 } // namespace ruk

@@ -2,6 +2,7 @@
 #include "host/HeadlessServices.h"
 
 #include "core/Engine.h"
+#include "graphics/InputHost.h"
 #include "graphics/ScriptWindow.h"
 #include "host/FamilyContext.h"
 #include "host/HostState.h"
@@ -28,7 +29,8 @@ void register_headless_families(Engine& engine, HostState& state, Session& sessi
     static HeadlessSystemServices system_services;
     static std::unique_ptr<X11Desktop> desktop = X11Desktop::without_display();
     static NoWindows windows;
-    FamilyContext context{engine, state, session, settings, system_services, application, *desktop, windows};
+    static NoInputHost input;
+    FamilyContext context{engine, state, session, settings, system_services, application, *desktop, windows, input};
     register_families(context);
 }
 

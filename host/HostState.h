@@ -57,6 +57,12 @@ struct HostState {
     int last_global_key = 0;
     std::string title;              // the application title
 
+    // Input families and the engine window.
+    uint32_t gesture_value = 0;     // the last gesture or touch message any engine window received
+    int32_t gesture_cancel = 0;     // set by scripts: the next such message is marked handled
+    bool finger_driven = false;     // a drag follows the pointer at once
+    int32_t right_click_mode = 0;   // read by the embedded browsers
+
     InterEngineState inter_engine;
     uint32_t engine_window_handle = 0; // the X11 window id of window 0, 0 headless
 };

@@ -1,6 +1,8 @@
 // The virtual-key table.
 #include "host/KeyCodes.h"
 
+#include <X11/keysym.h>
+
 #include <iterator>
 
 namespace ruk {
@@ -45,6 +47,33 @@ constexpr KeyPair keypad_table[] = {
     {Qt::Key_Home, 103}, {Qt::Key_Up, 104}, {Qt::Key_PageUp, 105}, {Qt::Key_Delete, 110},
 };
 
+// Qt's own keys beyond Latin-1 and the keysyms the X server knows them by.
+struct QtKeysym {
+    int qt;
+    unsigned long first;
+    unsigned long second;
+};
+
+constexpr QtKeysym keysym_table[] = {
+    {Qt::Key_Backspace, XK_BackSpace, 0}, {Qt::Key_Tab, XK_Tab, 0}, {Qt::Key_Clear, XK_Clear, 0},
+    {Qt::Key_Return, XK_Return, 0}, {Qt::Key_Enter, XK_KP_Enter, 0}, {Qt::Key_Shift, XK_Shift_L, XK_Shift_R},
+    {Qt::Key_Control, XK_Control_L, XK_Control_R}, {Qt::Key_Alt, XK_Alt_L, XK_Alt_R},
+    {Qt::Key_Pause, XK_Pause, 0}, {Qt::Key_CapsLock, XK_Caps_Lock, 0}, {Qt::Key_Escape, XK_Escape, 0},
+    {Qt::Key_PageUp, XK_Prior, 0}, {Qt::Key_PageDown, XK_Next, 0}, {Qt::Key_End, XK_End, 0},
+    {Qt::Key_Home, XK_Home, 0}, {Qt::Key_Left, XK_Left, 0}, {Qt::Key_Up, XK_Up, 0},
+    {Qt::Key_Right, XK_Right, 0}, {Qt::Key_Down, XK_Down, 0}, {Qt::Key_Select, XK_Select, 0},
+    {Qt::Key_Print, XK_Print, 0}, {Qt::Key_Insert, XK_Insert, 0}, {Qt::Key_Delete, XK_Delete, 0},
+    {Qt::Key_Help, XK_Help, 0}, {Qt::Key_Meta, XK_Super_L, XK_Super_R}, {Qt::Key_Super_L, XK_Super_L, 0},
+    {Qt::Key_Super_R, XK_Super_R, 0}, {Qt::Key_Menu, XK_Menu, 0}, {Qt::Key_NumLock, XK_Num_Lock, 0},
+    {Qt::Key_ScrollLock, XK_Scroll_Lock, 0},
+};
+
+// Keypad keys by virtual-key number: digits 96 to 105, operators 106 to 111.
+constexpr unsigned long keypad_keysyms[] = {
+    XK_KP_0, XK_KP_1, XK_KP_2, XK_KP_3, XK_KP_4, XK_KP_5, XK_KP_6, XK_KP_7, XK_KP_8, XK_KP_9,
+    XK_KP_Multiply, XK_KP_Add, XK_KP_Separator, XK_KP_Subtract, XK_KP_Decimal, XK_KP_Divide,
+};
+
 } // namespace
 
 int virtual_key_from_qt(int qt_key, Qt::KeyboardModifiers modifiers)
@@ -78,6 +107,28 @@ int qt_key_from_virtual(int virtual_key)
         if (k.vk == virtual_key)
             return k.qt;
     return 0;
+}
+
+std::vector<unsigned long> x11_keysyms_from_virtual(int virtual_key)
+{
+    if (virtual_key >= 96 && virtual_key <= 111)
+        return {keypad_keysyms[virtual_key - 96]};
+    if (virtual_key >= 112 && virtual_key <= 135)
+        return {static_cast<unsigned long>(XK_F1 + (virtual_key - 112))};
+    const int qt = qt_key_from_virtual(virtual_key);
+    if (qt == 0)
+        return {};
+    // Below Qt's own range a Qt key is its Latin-1 keysym; letters are
+    // asked for in lower case, as the key types them unshifted.
+    if (qt < 0x01000000) {
+        if (qt >= Qt::Key_A && qt <= Qt::Key_Z)
+            return {static_cast<unsigned long>(qt - Qt::Key_A + XK_a)};
+        return {static_cast<unsigned long>(qt)};
+    }
+    for (const auto& k : keysym_table)
+        if (k.qt == qt)
+            return k.second ? std::vector<unsigned long>{k.first, k.second} : std::vector<unsigned long>{k.first};
+    return {};
 }
 
 } // namespace ruk

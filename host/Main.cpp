@@ -20,6 +20,7 @@ TrukEngineWin::TrukEngineWin(EngineApp& app, int index) : m_app(app), m_index(in
     apply_style();
     setAttribute(Qt::WA_OpaquePaintEvent);
     setMouseTracking(true);
+    setAttribute(Qt::WA_AcceptTouchEvents);
     setFocusPolicy(Qt::StrongFocus);
     setWindowTitle(QString::fromStdString(app.state().title));
     m_back_buffer = QImage(1, 1, QImage::Format_RGB888);

@@ -3,6 +3,8 @@
 
 #include "core/Engine.h"
 #include "core/Language.h"
+#include "graphics/InputFamilies.h"
+#include "graphics/Wave.h"
 #include "graphics/Window.h"
 #include "host/Application.h"
 #include "host/FamilyContext.h"
@@ -38,6 +40,8 @@ void window(FamilyContext& c)
 {
     register_window_family(c.engine, c.state, c.windows, &c.settings, &c.session.header);
 }
+void input(FamilyContext& c) { register_input_families(c.engine, c.state, c.windows, c.input); }
+void sound(FamilyContext& c) { register_sound_family(c.engine); }
 
 // Adding a family: write its registration function beside the family and
 // add one line here.
@@ -52,6 +56,8 @@ constexpr FamilyModule Modules[] = {
     {"window", window},
     {"rs232 robot", serial},
     {"inet http", internet},
+    {"screen mouse keyboard gesture", input},
+    {"sound", sound},
 };
 
 } // namespace
