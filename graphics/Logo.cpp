@@ -49,18 +49,18 @@ int32_t normalise_angle(int64_t degrees)
     return static_cast<int32_t>(a);
 }
 
-void clamp_target(MotionTarget& target, MotionLimits limits)
+void clamp_target(float& left, float& top, MotionLimits limits)
 {
     const float right = static_cast<float>(limits.max_x) * 100.0f;
     const float bottom = static_cast<float>(limits.max_y) * 100.0f;
-    if (target.left < 0)
-        target.left = 0;
-    if (target.left > right)
-        target.left = right;
-    if (target.top < 0)
-        target.top = 0;
-    if (target.top > bottom)
-        target.top = bottom;
+    if (left < 0)
+        left = 0;
+    if (left > right)
+        left = right;
+    if (top < 0)
+        top = 0;
+    if (top > bottom)
+        top = bottom;
 }
 
 void Motion::reset_for_new_window()
@@ -93,7 +93,7 @@ bool Motion::take_due_tick(int64_t now_ms)
     return true;
 }
 
-bool Motion::tick(MotionTarget& target, MotionLimits limits, bool can_go_out,
+bool Motion::tick(float& left, float& top, MotionLimits limits, bool can_go_out,
                   const std::function<bool(MotionEvent)>& raise)
 {
     if (m_sensibility <= 0 || m_in_tick || m_drag_state != 0)
@@ -103,7 +103,7 @@ bool Motion::tick(MotionTarget& target, MotionLimits limits, bool can_go_out,
     if (m_speed < 1) {
         m_timer_running = false;
         if (!can_go_out)
-            clamp_target(target, limits);
+            clamp_target(left, top, limits);
         if (!raise(MotionEvent::End))
             return true;
         m_in_tick = false;
@@ -112,10 +112,10 @@ bool Motion::tick(MotionTarget& target, MotionLimits limits, bool can_go_out,
 
     m_speed = saturate(std::max<int64_t>(int64_t{m_speed} - int64_t{m_friction} * 10, 0));
     const long double theta = radians(m_heading);
-    target.left = static_cast<float>(target.left - m_speed * std::sin(theta));
-    target.top = static_cast<float>(target.top + m_speed * std::cos(theta));
+    left = static_cast<float>(left - m_speed * std::sin(theta));
+    top = static_cast<float>(top + m_speed * std::cos(theta));
     if (!can_go_out)
-        clamp_target(target, limits);
+        clamp_target(left, top, limits);
     if (!raise(MotionEvent::Move))
         return true;
 
@@ -126,28 +126,28 @@ bool Motion::tick(MotionTarget& target, MotionLimits limits, bool can_go_out,
         set_heading(horizontal ? -int64_t{m_heading} : -int64_t{m_heading} - 180);
         return raise(event) && raise(MotionEvent::HitBorder);
     };
-    if (target.left / 100 >= limits.max_x && !bounce(MotionEvent::HitRight, true))
+    if (left / 100 >= limits.max_x && !bounce(MotionEvent::HitRight, true))
         return true;
-    if (target.left / 100 <= 0 && !bounce(MotionEvent::HitLeft, true))
+    if (left / 100 <= 0 && !bounce(MotionEvent::HitLeft, true))
         return true;
-    if (target.top / 100 >= limits.max_y && !bounce(MotionEvent::HitBottom, false))
+    if (top / 100 >= limits.max_y && !bounce(MotionEvent::HitBottom, false))
         return true;
-    if (target.top / 100 <= 0 && !bounce(MotionEvent::HitTop, false))
+    if (top / 100 <= 0 && !bounce(MotionEvent::HitTop, false))
         return true;
     m_in_tick = false;
     return true;
 }
 
-void Motion::move(MotionTarget& target, int32_t window_left, int32_t window_top, int64_t distance, bool along) const
+void Motion::move(float& left, float& top, int32_t window_left, int32_t window_top, int64_t distance, bool along) const
 {
-    if (target.left == -1.0f)
-        target.left = static_cast<float>(window_left) * 100.0f;
-    if (target.top == -1.0f)
-        target.top = static_cast<float>(window_top) * 100.0f;
+    if (left == -1.0f)
+        left = static_cast<float>(window_left) * 100.0f;
+    if (top == -1.0f)
+        top = static_cast<float>(window_top) * 100.0f;
     const long double theta = radians(m_heading);
     const long double sign = along ? 1.0L : -1.0L;
-    target.left = static_cast<float>(target.left - sign * distance * std::sin(theta));
-    target.top = static_cast<float>(target.top + sign * distance * std::cos(theta));
+    left = static_cast<float>(left - sign * distance * std::sin(theta));
+    top = static_cast<float>(top + sign * distance * std::cos(theta));
 }
 
 void Motion::start_throw(int32_t heading, int32_t speed, int64_t now_ms)

@@ -21,20 +21,17 @@ struct MotionLimits {
     int32_t max_y = 0;
 };
 
-// Where a window wants to be, in hundredths of a pixel. The window on the
-// screen follows it; motion, clamping and the border tests work on it.
-struct MotionTarget {
-    float left = 0;
-    float top = 0;
-};
-
 // Brings an angle into 0 .. 359.
 int32_t normalise_angle(int64_t degrees);
+
+// Targets are where a window wants to be (left, top), in hundredths of a
+// pixel; they live in the window's record, the window on the screen follows
+// them, and motion, clamping and the border tests work on them.
 
 // Keeps a target inside 0 .. limit x 100 on both axes: below 0 first
 // becomes 0, then above the limit becomes the limit, so a window larger
 // than its parent ends at its (negative) limit.
-void clamp_target(MotionTarget& target, MotionLimits limits);
+void clamp_target(float& left, float& top, MotionLimits limits);
 
 // The motion state of one window and its animation tick.
 //
@@ -99,14 +96,14 @@ public:
     // (nothing happens, false returned) while the sensibility is not above
     // 0, the window is being dragged or a tick of this window is running.
     // Returns true when the tick ran.
-    bool tick(MotionTarget& target, MotionLimits limits, bool can_go_out,
+    bool tick(float& left, float& top, MotionLimits limits, bool can_go_out,
               const std::function<bool(MotionEvent)>& raise);
 
     // Moves the target like a turtle by `distance` hundredths: against the
     // heading, or along it when `along`. A target coordinate of exactly -1
     // stands for "where the window is" and is first taken from the
     // window's position in pixels.
-    void move(MotionTarget& target, int32_t window_left, int32_t window_top, int64_t distance, bool along) const;
+    void move(float& left, float& top, int32_t window_left, int32_t window_top, int64_t distance, bool along) const;
 
     // A throw: the new heading and speed, and the timer starts.
     void start_throw(int32_t heading, int32_t speed, int64_t now_ms);

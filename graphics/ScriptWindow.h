@@ -1,7 +1,10 @@
 // What the window family needs from a window on the desktop, without knowing the toolkit.
 #pragma once
 
+#include "graphics/Logo.h"
 #include "system/WindowRect.h"
+
+#include <array>
 
 #include <cstdint>
 #include <string_view>
@@ -38,12 +41,33 @@ public:
     virtual void close_as_user() = 0;
 };
 
+// The motion of a window slot and where the window wants to be, in
+// hundredths of a pixel.
+struct WindowMotion {
+    Motion motion;
+    float target_left = 0;
+    float target_top = 0;
+};
+
 // The window table as the families reach it.
 class WindowHost {
 public:
     virtual ~WindowHost() = default;
     // The window of a slot (0 to 254), or null when the slot is free.
     virtual ScriptWindow* window(int index) = 0;
+
+    // FIXME: the motion state belongs in the window's record of the window
+    // table, which resets it when a slot gets a new window.
+    WindowMotion& motion(int index) { return m_motion[static_cast<size_t>(index)]; }
+    // Milliseconds on the clock the animation timers run on.
+    virtual int64_t motion_clock_ms() { return 0; }
+    // A window's animation timer has started: the host ticks it from now on.
+    // FIXME: the engine window does not tick motion, drag or throw windows
+    // yet; its mouse handlers and a 20 ms tick drive Motion and WindowDrag.
+    virtual void animation_started(int) {}
+
+private:
+    std::array<WindowMotion, 255> m_motion{};
 };
 
 // A desktop without windows: every slot is free (rukc run, unit tests).

@@ -3,6 +3,7 @@
 
 #include "core/Engine.h"
 #include "core/Language.h"
+#include "graphics/Anim.h"
 #include "graphics/InputFamilies.h"
 #include "graphics/Wave.h"
 #include "graphics/Window.h"
@@ -42,6 +43,7 @@ void window(FamilyContext& c)
 }
 void input(FamilyContext& c) { register_input_families(c.engine, c.state, c.windows, c.input); }
 void sound(FamilyContext& c) { register_sound_family(c.engine); }
+void motion(FamilyContext& c) { register_anim_family(c.engine, c.windows); }
 
 // Adding a family: write its registration function beside the family and
 // add one line here.
@@ -58,6 +60,7 @@ constexpr FamilyModule Modules[] = {
     {"inet http", internet},
     {"screen mouse keyboard gesture", input},
     {"sound", sound},
+    {"anim", motion},
 };
 
 } // namespace

@@ -27,20 +27,20 @@ bool WindowDrag::press(Motion& motion, const DragSettings& settings, DragPoint g
     return true;
 }
 
-WindowDrag::Step WindowDrag::move(Motion& motion, MotionTarget& target, const DragSettings& settings,
+WindowDrag::Step WindowDrag::move(Motion& motion, float& target_left, float& target_top, const DragSettings& settings,
                                   DragPoint cursor, DragPoint in_window, DragPoint window_pos, MotionLimits limits,
                                   bool finger_driven, int64_t now_ms)
 {
     Step step;
     if (motion.drag_state() == 2 && settings.movable && (finger_driven || now_ms - m_press_ms > FollowDelayMs)) {
-        MotionTarget to{static_cast<float>(int64_t{window_pos.x} + in_window.x - m_grab.x) * 100.0f,
-                        static_cast<float>(int64_t{window_pos.y} + in_window.y - m_grab.y) * 100.0f};
+        float left = static_cast<float>(int64_t{window_pos.x} + in_window.x - m_grab.x) * 100.0f;
+        float top = static_cast<float>(int64_t{window_pos.y} + in_window.y - m_grab.y) * 100.0f;
         if (!settings.can_go_out)
-            clamp_target(to, limits);
+            clamp_target(left, top, limits);
         if (settings.drag_axis == 0 || settings.drag_axis == 1)
-            target.left = to.left;
+            target_left = left;
         if (settings.drag_axis == 0 || settings.drag_axis == 2)
-            target.top = to.top;
+            target_top = top;
         step.moved = true;
     }
     step.mouse_moved = cursor != m_before_previous;

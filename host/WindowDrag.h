@@ -49,7 +49,7 @@ public:
     // window. While dragging (after the delay) the target follows the
     // pointer on the window's axes, kept inside `limits` unless the window
     // can go out.
-    Step move(Motion& motion, MotionTarget& target, const DragSettings& settings, DragPoint cursor,
+    Step move(Motion& motion, float& target_left, float& target_top, const DragSettings& settings, DragPoint cursor,
               DragPoint in_window, DragPoint window_pos, MotionLimits limits, bool finger_driven, int64_t now_ms);
 
     struct Release {

@@ -12,10 +12,15 @@ namespace {
 
 using E = MotionEvent;
 
+struct Target {
+    float left = 0;
+    float top = 0;
+};
+
 // A window on a 1000 x 800 screen with the animation timer stepped by hand.
 struct Glider {
     Motion motion;
-    MotionTarget target{10000, 10000};
+    Target target{10000, 10000};
     MotionLimits limits{900, 700};
     bool can_go_out = false;
     int64_t now = 0;
@@ -28,7 +33,7 @@ struct Glider {
         int ran = 0;
         for (; now <= until; ++now)
             if (motion.take_due_tick(now))
-                ran += motion.tick(target, limits, can_go_out, [&](E e) {
+                ran += motion.tick(target.left, target.top, limits, can_go_out, [&](E e) {
                     events.push_back(e);
                     return true;
                 });
@@ -96,11 +101,11 @@ TEST(Motion, TickNeverReentersFromItsOwnEvents)
     Motion m;
     m.set_sensibility(1);
     m.set_speed(1000);
-    MotionTarget t{5000, 5000};
+    Target t{5000, 5000};
     int nested_ran = -1;
-    m.tick(t, {900, 700}, false, [&](E e) {
+    m.tick(t.left, t.top, {900, 700}, false, [&](E e) {
         if (e == E::Move)
-            nested_ran = m.tick(t, {900, 700}, false, [](E) { return true; });
+            nested_ran = m.tick(t.left, t.top, {900, 700}, false, [](E) { return true; });
         return true;
     });
     EXPECT_EQ(nested_ran, 0);
@@ -113,9 +118,9 @@ TEST(Motion, ClosedWindowStopsTheTickAtOnce)
     m.set_sensibility(1);
     m.set_direction(0);
     m.set_speed(100000);
-    MotionTarget t{89000, 5000};
+    Target t{89000, 5000};
     std::vector<E> seen;
-    m.tick(t, {900, 700}, false, [&](E e) {
+    m.tick(t.left, t.top, {900, 700}, false, [&](E e) {
         seen.push_back(e);
         return false;
     });
@@ -201,11 +206,11 @@ TEST(Motion, DirectionsAndTurnsAreStoredAsHeadings)
 
     // Script direction 90 is up the screen; "move" without a word goes the other way.
     m.set_direction(90);
-    MotionTarget t{-1, 2000};
-    m.move(t, 40, 50, 500, true);
+    Target t{-1, 2000};
+    m.move(t.left, t.top, 40, 50, 500, true);
     EXPECT_NEAR(t.left, 4000, 0.01);
     EXPECT_NEAR(t.top, 1500, 0.01);
-    m.move(t, 40, 50, 500, false);
+    m.move(t.left, t.top, 40, 50, 500, false);
     EXPECT_NEAR(t.top, 2000, 0.01);
 }
 
@@ -242,7 +247,7 @@ struct Hand {
     Motion motion;
     WindowDrag drag;
     DragSettings settings;
-    MotionTarget target{20000, 20000};
+    Target target{20000, 20000};
     DragPoint window{200, 200};
     MotionLimits limits{900, 700};
     bool finger = false;
@@ -256,7 +261,7 @@ struct Hand {
     // The host moves the window to the target after every step.
     void to(int x, int y, int64_t now)
     {
-        WindowDrag::Step s = drag.move(motion, target, settings, {x, y}, {x - window.x, y - window.y}, window, limits,
+        WindowDrag::Step s = drag.move(motion, target.left, target.top, settings, {x, y}, {x - window.x, y - window.y}, window, limits,
                                        finger, now);
         moves += s.moved;
         mouse_moves += s.mouse_moved;

@@ -1,0 +1,112 @@
+// The "anim" family against windows kept in memory.
+#include "graphics/Anim.h"
+#include "graphics/ScriptWindow.h"
+#include "tests/support/ScriptHarness.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <memory>
+
+namespace ruk::test {
+namespace {
+
+class PaperWindow : public ScriptWindow {
+public:
+    WindowRect rect{30, 40, 100, 100};
+    int repaints = 0;
+    uint64_t handle() const override { return 0; }
+    WindowRect geometry() const override { return rect; }
+    void set_geometry(const WindowRect& r) override { rect = r; }
+    bool is_visible() const override { return true; }
+    void set_visible(bool) override {}
+    void set_title(std::string_view) override {}
+    void repaint_now() override { ++repaints; }
+    bool timer_enabled() const override { return false; }
+    void set_timer_enabled(bool) override {}
+    int timer_interval() const override { return 1000; }
+    void set_timer_interval(int) override {}
+    void set_close_switches(bool, bool) override {}
+    void close_as_user() override {}
+};
+
+class PaperDesk : public WindowHost {
+public:
+    std::map<int, std::unique_ptr<PaperWindow>> windows;
+    std::vector<int> started;
+    ScriptWindow* window(int index) override
+    {
+        auto it = windows.find(index);
+        return it == windows.end() ? nullptr : it->second.get();
+    }
+    int64_t motion_clock_ms() override { return 500; }
+    void animation_started(int index) override { started.push_back(index); }
+};
+
+struct AnimFamily : ::testing::Test {
+    ScriptHarness h;
+    PaperDesk desk;
+
+    void SetUp() override
+    {
+        desk.windows[0] = std::make_unique<PaperWindow>();
+        desk.windows[3] = std::make_unique<PaperWindow>();
+        register_anim_family(h.engine(), desk);
+    }
+    std::string run(const std::string& lines)
+    {
+        h.clear_output();
+        EXPECT_TRUE(h.load("event.initialize()\n" + lines + "\nevent.end()\n"));
+        h.run();
+        return h.output();
+    }
+};
+
+TEST_F(AnimFamily, SettingsReadBackAsScriptsSeeThem)
+{
+    EXPECT_EQ(run("system.message(anim.main.sensibility() \"|\" anim.main.friction() \"|\" anim.main.speed())"),
+              "-1|-1|0\n");
+    EXPECT_EQ(run("anim.3.direction(0)\nsystem.message(anim.3.direction())"), "270\n");
+    EXPECT_EQ(run("anim.3.turn.left(280)\nsystem.message(anim.3.direction())"), "350\n");
+    EXPECT_EQ(run("anim.3.turn.right(20)\nsystem.message(anim.3.direction())"), "10\n");
+    EXPECT_EQ(run("anim.3.sensibility(40)\nanim.3.friction(2)\n"
+                  "system.message(anim.3.sensibility() \"|\" anim.3.friction())"),
+              "40|2\n");
+    EXPECT_TRUE(h.errors().empty());
+}
+
+TEST_F(AnimFamily, SpeedRepaintsAndStartsTheTimerEvenWithoutSensibility)
+{
+    EXPECT_EQ(run("anim.3.speed(7)\nsystem.message(anim.3.speed())"), "7\n");
+    const Motion& m = desk.motion(3).motion;
+    EXPECT_EQ(m.speed(), 700);
+    EXPECT_TRUE(m.timer_running());
+    EXPECT_EQ(m.next_tick_ms(), 520);
+    EXPECT_EQ(desk.started, std::vector<int>{3});
+    EXPECT_EQ(desk.windows[3]->repaints, 1);
+    EXPECT_FALSE(desk.motion(0).motion.timer_running());
+}
+
+TEST_F(AnimFamily, MoveStartsFromTheWindowWhenTheTargetIsUnset)
+{
+    desk.motion(3).target_left = -1;
+    desk.motion(3).target_top = -1;
+    run("anim.3.direction(0)\nanim.3.move.ahead(250)");
+    EXPECT_NEAR(desk.motion(3).target_left, 3250, 0.01);
+    EXPECT_NEAR(desk.motion(3).target_top, 4000, 0.01);
+    run("anim.3.move(250)");
+    EXPECT_NEAR(desk.motion(3).target_left, 3000, 0.01);
+}
+
+TEST_F(AnimFamily, BadWindowsAreErrorsAndUnknownWordsAreFunctionCalls)
+{
+    EXPECT_EQ(run("system.message(\"[\" anim.5.speed() \"]\")"), "[]\n");
+    ASSERT_EQ(h.errors().size(), 1u);
+    EXPECT_EQ(h.errors()[0], "The window index is invalid.");
+    run("anim.main.turn.around(5)\nanim.main.spin()");
+    ASSERT_EQ(h.errors().size(), 3u);
+    EXPECT_NE(h.errors()[1], "The window index is invalid.");
+}
+
+} // namespace
+} // namespace ruk::test
