@@ -1,0 +1,98 @@
+// Picture errors as text, and reading and replacing picture files.
+#include "graphics/PictureIo.h"
+
+#include "host/FileIo.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <new>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace ruk {
+
+const char* picture_error_text(PictureError error)
+{
+    switch (error) {
+    case PictureError::None: return "no error";
+    case PictureError::NotFound: return "the file cannot be found";
+    case PictureError::CannotRead: return "the file cannot be read";
+    case PictureError::NotAPicture: return "the file is not a picture of this kind";
+    case PictureError::Unsupported: return "this kind of picture is not supported";
+    case PictureError::BadHeader: return "the picture's header does not match its file";
+    case PictureError::Truncated: return "the picture data is cut short or damaged";
+    case PictureError::TooLarge: return "the picture is too large";
+    case PictureError::OutOfMemory: return "not enough memory for the picture";
+    case PictureError::CannotWrite: return "the picture cannot be written";
+    }
+    return "unknown error";
+}
+
+PictureError read_picture_file(const std::string& path, std::vector<uint8_t>& bytes)
+{
+    bytes.clear();
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return PictureError::NotFound;
+    struct stat st {};
+    PictureError result = PictureError::None;
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        result = PictureError::CannotRead;
+    } else if (size_t(st.st_size) > MaxPictureFileSize) {
+        result = PictureError::TooLarge;
+    } else {
+        try {
+            bytes.resize(size_t(st.st_size));
+            size_t done = 0;
+            while (done < bytes.size()) {
+                ssize_t n = read_some(fd, bytes.data() + done, bytes.size() - done);
+                if (n < 0) {
+                    result = PictureError::CannotRead;
+                    break;
+                }
+                if (n == 0)
+                    break;
+                done += size_t(n);
+            }
+            // A file that shrank while being read is read as it now is.
+            bytes.resize(done);
+        } catch (const std::bad_alloc&) {
+            result = PictureError::OutOfMemory;
+        }
+    }
+    ::close(fd);
+    if (result != PictureError::None)
+        bytes.clear();
+    return result;
+}
+
+PictureError replace_file(const std::string& path, std::span<const uint8_t> bytes)
+{
+    // A read-only picture is not replaced behind its owner's back.
+    if (::access(path.c_str(), F_OK) == 0 && ::access(path.c_str(), W_OK) != 0)
+        return PictureError::CannotWrite;
+    std::string temp = path + ".XXXXXX";
+    int fd = ::mkstemp(temp.data());
+    if (fd < 0)
+        return PictureError::CannotWrite;
+    // A replaced picture keeps the permissions of the one it replaces.
+    struct stat old {};
+    mode_t mode = 0644;
+    if (::stat(path.c_str(), &old) == 0)
+        mode = old.st_mode & 07777;
+    else {
+        mode_t mask = ::umask(0);
+        ::umask(mask);
+        mode = 0666 & ~mask;
+    }
+    bool ok = ::fchmod(fd, mode) == 0 && write_all(fd, bytes.data(), bytes.size()) && ::fsync(fd) == 0;
+    ok = ::close(fd) == 0 && ok;
+    ok = ok && ::rename(temp.c_str(), path.c_str()) == 0;
+    if (!ok) {
+        ::unlink(temp.c_str());
+        return PictureError::CannotWrite;
+    }
+    return PictureError::None;
+}
+
+} // namespace ruk
