@@ -7,6 +7,9 @@
 #include "host/KeyCodes.h"
 #include "host/X11Window.h"
 #include "host/Main.h"
+#include "host/WindowPainting.h"
+#include "graphics/Compositor.h"
+#include "graphics/WindowLife.h"
 #include "host/SourceBuild.h"
 #include "host/Modules.h"
 #include "system/Disk.h"
@@ -58,6 +61,16 @@ void on_signal(int)
     if (g_signal_engine)
         g_signal_engine->request_abort();
     char byte = 1;
+    if (g_signal_pipe[1] >= 0) {
+        ssize_t written = ::write(g_signal_pipe[1], &byte, 1);
+        (void)written;
+    }
+}
+
+// SIGUSR1 asks for a snapshot; the loop writes it.
+void on_snapshot_signal(int)
+{
+    char byte = 2;
     if (g_signal_pipe[1] >= 0) {
         ssize_t written = ::write(g_signal_pipe[1], &byte, 1);
         (void)written;
@@ -202,6 +215,8 @@ void EngineApp::terminate_sequence()
     m_engine.set_stop(true);
     m_sequence_ran = true;
     QApplication::restoreOverrideCursor();
+    write_snapshot();
+    close_script_windows();
     if (m_main_window)
         m_main_window->close_for_shutdown();
     terminate_application();
@@ -216,6 +231,8 @@ void EngineApp::end_now()
     if (!m_engine.stopped()) {
         m_engine.set_stop(true);
         m_sequence_ran = true;
+        write_snapshot();
+        close_script_windows();
         if (m_main_window)
             m_main_window->close_for_shutdown();
     }
@@ -471,9 +488,73 @@ void EngineApp::hold_package_semaphores(const PackageHeader& header)
         m_family_semaphore->hold();
 }
 
-ScriptWindow* EngineApp::window(int index)
+ScriptWindow* EngineApp::make_window(int index)
 {
-    return index == 0 ? m_main_window.get() : nullptr;
+    auto* w = new TrukEngineWin(*this, index);
+    w->apply_style();
+    return w;
+}
+
+// The window may be running one of its own handlers: Qt deletes it once
+// control is back in the loop.
+void EngineApp::free_window(ScriptWindow* window)
+{
+    if (auto* w = dynamic_cast<TrukEngineWin*>(window)) {
+        w->hide();
+        w->deleteLater();
+    }
+}
+
+int EngineApp::window_at(int32_t x, int32_t y)
+{
+    QWidget* found = QApplication::widgetAt(QPoint(x, y));
+    for (; found; found = found->parentWidget())
+        if (auto* w = dynamic_cast<TrukEngineWin*>(found))
+            return m_table.window(w->index()) == w ? w->index() : -1;
+    return -1;
+}
+
+WindowRect EngineApp::screen()
+{
+    QScreen* s = QGuiApplication::primaryScreen();
+    const QRect g = s ? s->geometry() : QRect();
+    return WindowRect{g.x(), g.y(), g.width(), g.height()};
+}
+
+uint64_t EngineApp::find_window(std::string_view caption)
+{
+    if (!m_state.headless)
+        return m_desktop->find_window(caption);
+    // Headless windows are found among the engine's own.
+    const QString wanted = QString::fromUtf8(caption.data(), static_cast<qsizetype>(caption.size()));
+    for (int i = 0; i < WindowTable::Slots; ++i)
+        if (auto* w = dynamic_cast<TrukEngineWin*>(m_table.window(i)); w && w->windowTitle() == wanted)
+            return w->handle();
+    return 0;
+}
+
+void EngineApp::repaint_area(const WindowRect& area)
+{
+    const QRect covered(area.left, area.top, area.width, area.height);
+    for (int i = 0; i < WindowTable::Slots; ++i) {
+        auto* w = dynamic_cast<TrukEngineWin*>(m_table.window(i));
+        if (w && w->isVisible() && !w->parentWidget() && w->frameGeometry().intersects(covered))
+            w->repaint();
+    }
+}
+
+bool EngineApp::write_snapshot()
+{
+    if (m_options.snapshot.empty())
+        return false;
+    const Bitmap picture = compose_desktop(m_table, screen());
+    return image_copy(picture).save(QString::fromStdString(m_options.snapshot), "PNG");
+}
+
+void EngineApp::close_script_windows()
+{
+    for (int i = 1; i < WindowTable::Slots; ++i)
+        close_script_window(m_engine, *this, i);
 }
 
 int EngineApp::print_families()
@@ -567,6 +648,9 @@ int EngineApp::start_up()
     // The engine window exists from the start, so that the start-up events
     // can already size and place it; it is shown once they have run.
     m_main_window = std::make_unique<TrukEngineWin>(*this, 0);
+    m_table.occupy(0, m_main_window.get());
+    m_table.record(0).target_left = static_cast<float>(m_main_window->x()) * 100.0f;
+    m_table.record(0).target_top = static_cast<float>(m_main_window->y()) * 100.0f;
     if (!m_engine.code().load_code(m_session.prepare_code())) {
         std::fprintf(stderr, "rukengine: the package has no readable code\n");
         return 0;
@@ -627,7 +711,10 @@ void EngineApp::install_signal_handlers()
     connect(m_signal_notifier, &QSocketNotifier::activated, this, [this] {
         char byte;
         ssize_t got = ::read(g_signal_pipe[0], &byte, 1);
-        (void)got;
+        if (got == 1 && byte == 2) {
+            write_snapshot();
+            return;
+        }
         end_now();
     });
     struct sigaction action {};
@@ -637,6 +724,11 @@ void EngineApp::install_signal_handlers()
     sigaction(SIGTERM, &action, nullptr);
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGHUP, &action, nullptr);
+    struct sigaction snapshot {};
+    snapshot.sa_handler = on_snapshot_signal;
+    sigemptyset(&snapshot.sa_mask);
+    snapshot.sa_flags = SA_RESTART;
+    sigaction(SIGUSR1, &snapshot, nullptr);
 }
 
 bool EngineApp::end_requested() const
@@ -673,10 +765,15 @@ void EngineApp::shut_down()
 {
     if (!m_sequence_ran && m_main_window)
         terminate_sequence();
+    if (!m_sequence_ran)
+        write_snapshot();
     m_engine.set_stop(true);
     m_finished = true;
+    close_script_windows();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     if (m_main_window) {
         m_main_window->close_for_shutdown();
+        m_table.release(0);
         m_main_window.reset();
     }
     if (!m_session.keep_folder)
