@@ -160,3 +160,51 @@ TEST_F(WindowDesktop, OutlinesKeysStackingChildrenAndClickThrough)
 }
 
 } // namespace
+
+namespace {
+
+const char* bar_script = R"(
+event.load()
+    window.create(1, "", 0)
+    window.1.image.load("ROOT/green.bmp")
+    window.1.pos(0, 0, 300, 40)
+    window.1.appbar.enable(1)
+    window.1.appbar.refreshpos(1)
+    system.message("docked " window.1.width() " " window.1.height())
+event.end()
+)";
+
+// The work area the window manager publishes: left, top, width, height.
+std::vector<long> work_area(Display* display)
+{
+    Atom type;
+    int format;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    std::vector<long> out;
+    if (XGetWindowProperty(display, DefaultRootWindow(display), XInternAtom(display, "_NET_WORKAREA", False), 0, 4,
+                           False, AnyPropertyType, &type, &format, &count, &after, &data) == Success && data) {
+        for (unsigned long i = 0; i < count && i < 4; ++i)
+            out.push_back(reinterpret_cast<long*>(data)[i]);
+        XFree(data);
+    }
+    return out;
+}
+
+TEST_F(WindowDesktop, DesktopBarShrinksTheWorkAreaUnderAWindowManager)
+{
+    if (!x.start_window_manager("openbox"))
+        GTEST_SKIP() << "no window manager: " << x.error();
+    std::string text = bar_script;
+    text.replace(text.find("ROOT"), 4, root.path());
+    EngineProcess engine({"--print-boxes", "--timeout", "60", root.write("bar.rks", text)}, root.path(), x.display());
+    ASSERT_TRUE(engine.wait_for_line("docked 1280 40", 30)) << engine.out() << engine.err();
+    EXPECT_TRUE(settles([&] {
+        std::vector<long> area = work_area(display);
+        return area.size() == 4 && area[1] == 40 && area[3] == 1024 - 40;
+    })) << "work area top " << (work_area(display).size() == 4 ? work_area(display)[1] : -1);
+    engine.signal(SIGTERM);
+    EXPECT_EQ(engine.wait(20), 0);
+}
+
+} // namespace
