@@ -208,3 +208,41 @@ TEST_F(WindowDesktop, DesktopBarShrinksTheWorkAreaUnderAWindowManager)
 }
 
 } // namespace
+
+namespace {
+
+const char* alpha_script = R"(
+event.load()
+    window.create(1, "", 0)
+    window.1.image.load("ROOT/blue.bmp")
+    window.1.pos(100, 100)
+    window.create(1, "", 0)
+    window.2.image.load("ROOT/red.bmp")
+    window.2.pos(150, 100, 100, 100)
+    system.message("translucent " window.2.transparency("", 128))
+event.end()
+)";
+
+TEST_F(WindowDesktop, AlphaMixesWithWhatLiesBelowUnderACompositor)
+{
+    if (!XvfbServer::installed("xcompmgr"))
+        GTEST_SKIP() << "xcompmgr is not installed: without a compositor X11 shows no translucency";
+    ASSERT_GT(x.start_program({"xcompmgr", "-n"}), 0); // no shadows
+    std::string text = alpha_script;
+    for (size_t at; (at = text.find("ROOT")) != std::string::npos;)
+        text.replace(at, 4, root.path());
+    EngineProcess engine({"--print-boxes", "--timeout", "60", root.write("alpha.rks", text)}, root.path(), x.display());
+    ASSERT_TRUE(engine.wait_for_line("translucent 1", 30)) << engine.out() << engine.err();
+    // Half red over blue: both channels near the middle.
+    auto mixed = [&] {
+        const uint32_t p = screen_pixel(175, 150);
+        const int red = p & 0xFF, blue = (p >> 16) & 0xFF;
+        return red > 100 && red < 156 && blue > 100 && blue < 156;
+    };
+    EXPECT_TRUE(settles(mixed)) << std::hex << screen_pixel(175, 150);
+    EXPECT_EQ(screen_pixel(125, 150), Blue);
+    engine.signal(SIGTERM);
+    EXPECT_EQ(engine.wait(20), 0);
+}
+
+} // namespace
