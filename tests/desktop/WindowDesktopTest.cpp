@@ -52,6 +52,13 @@ event.initialize()
     window.8.image.load("ROOT/red.bmp")
     window.8.pos(100, 500, 100, 100)
     window.8.transparency("", 255, 1)
+    window.create(1, "", 1, 1, 0, 0)
+    window.9.image.load("ROOT/blue.bmp")
+    window.9.pos(600, 500)
+event.end()
+
+event.mouse:up()
+    system.message("up " window.eventauthor() " at " window.9.left() " " window.9.top())
 event.end()
 
 event.load()
@@ -155,6 +162,14 @@ TEST_F(WindowDesktop, OutlinesKeysStackingChildrenAndClickThrough)
     ASSERT_EQ(std::system(click.c_str()), 0);
     EXPECT_TRUE(engine.wait_for_line("click 7", 20)) << engine.out();
     EXPECT_EQ(engine.out().find("click 8"), std::string::npos);
+
+    // A drag moves a movable window with the cursor and raises no click.
+    std::string drag = "DISPLAY=" + x.display() +
+                       " xdotool mousemove 650 550 mousedown 1 mousemove 670 560 mousemove 700 580 mouseup 1"
+                       " >/dev/null 2>&1";
+    ASSERT_EQ(std::system(drag.c_str()), 0);
+    EXPECT_TRUE(engine.wait_for_line("up 9 at 650 530", 20)) << engine.out();
+    EXPECT_EQ(engine.out().find("click 9"), std::string::npos);
     engine.signal(SIGTERM);
     EXPECT_EQ(engine.wait(20), 0);
 }
