@@ -61,6 +61,10 @@ event.mouse:up()
     system.message("up " window.eventauthor() " at " window.9.left() " " window.9.top())
 event.end()
 
+event.unload()
+    system.message("unload " window.eventauthor() " leaves " window.count())
+event.end()
+
 event.load()
     system.message("ready")
 event.end()
@@ -170,6 +174,12 @@ TEST_F(WindowDesktop, OutlinesKeysStackingChildrenAndClickThrough)
     ASSERT_EQ(std::system(drag.c_str()), 0);
     EXPECT_TRUE(engine.wait_for_line("up 9 at 650 530", 20)) << engine.out();
     EXPECT_EQ(engine.out().find("click 9"), std::string::npos);
+
+    // A right click closes a window that closes on right clicks.
+    std::string right = "DISPLAY=" + x.display() + " xdotool mousemove 120 350 click 3 >/dev/null 2>&1";
+    ASSERT_EQ(std::system(right.c_str()), 0);
+    EXPECT_TRUE(engine.wait_for_line("unload 3 leaves 10", 20)) << engine.out();
+    EXPECT_TRUE(settles([&] { return screen_pixel(120, 350) != Blue; }));
     engine.signal(SIGTERM);
     EXPECT_EQ(engine.wait(20), 0);
 }
@@ -256,6 +266,47 @@ TEST_F(WindowDesktop, AlphaMixesWithWhatLiesBelowUnderACompositor)
     };
     EXPECT_TRUE(settles(mixed)) << std::hex << screen_pixel(175, 150);
     EXPECT_EQ(screen_pixel(125, 150), Blue);
+    engine.signal(SIGTERM);
+    EXPECT_EQ(engine.wait(20), 0);
+}
+
+} // namespace
+
+namespace {
+
+const char* band_script = R"(
+event.load()
+    window.create(1, "", 0, 1)
+    window.1.image.load("ROOT/green.bmp")
+    window.1.pos(100, 100)
+    window.create(1, "", 0, 0)
+    window.2.image.load("ROOT/blue.bmp")
+    window.2.pos(150, 100)
+    window.2.bringtofront()
+    window.create(1, "", 0, 0)
+    window.3.image.load("ROOT/yellow.bmp")
+    window.3.pos(400, 100)
+    window.create(1, "", 0, 0)
+    window.4.image.load("ROOT/blue.bmp")
+    window.4.pos(450, 100)
+    window.4.zorder("bottom")
+    system.message("stacked")
+event.end()
+)";
+
+TEST_F(WindowDesktop, StayOnTopBandAndZOrderUnderAWindowManager)
+{
+    if (!x.start_window_manager("openbox"))
+        GTEST_SKIP() << "no window manager: " << x.error();
+    std::string text = band_script;
+    for (size_t at; (at = text.find("ROOT")) != std::string::npos;)
+        text.replace(at, 4, root.path());
+    EngineProcess engine({"--print-boxes", "--timeout", "60", root.write("band.rks", text)}, root.path(), x.display());
+    ASSERT_TRUE(engine.wait_for_line("stacked", 30)) << engine.out() << engine.err();
+    // An ordinary window brought to the front stays below one that stays on top.
+    EXPECT_TRUE(settles([&] { return screen_pixel(175, 150) == Green; })) << std::hex << screen_pixel(175, 150);
+    // "bottom" sends a window behind the ordinary windows.
+    EXPECT_TRUE(settles([&] { return screen_pixel(475, 150) == Yellow; })) << std::hex << screen_pixel(475, 150);
     engine.signal(SIGTERM);
     EXPECT_EQ(engine.wait(20), 0);
 }
