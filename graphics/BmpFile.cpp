@@ -170,6 +170,7 @@ PictureError read_header(std::span<const uint8_t> file, int32_t max_side, Header
             h.palette.push_back({p[0], p[1], p[2]});
         }
         after_info += size_t(count * entry);
+        h.palette.resize(256);
     }
     if (pixels_at < after_info || pixels_at > file.size())
         return PictureError::BadHeader;
@@ -190,7 +191,8 @@ PictureError read_header(std::span<const uint8_t> file, int32_t max_side, Header
 
 void put_index(Bitmap& out, const Header& h, int32_t x, int32_t y, uint32_t index)
 {
-    PaletteEntry e = index < h.palette.size() ? h.palette[index] : PaletteEntry {};
+    // The palette always has 256 entries by now; missing ones are black.
+    const PaletteEntry& e = h.palette[index & 255];
     uint8_t* p = out.row(y) + x * out.bytes_per_pixel();
     p[0] = e.blue;
     p[1] = e.green;

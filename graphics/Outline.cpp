@@ -183,7 +183,8 @@ Outline Outline::from_pixels(const PixelView& view, int32_t x, int32_t y, int32_
     bool black_is_key = kb == 0 && kg == 0 && kr == 0;
     int64_t inside_left = std::max<int64_t>(x, 0), inside_right = std::min<int64_t>(end_x, view.width);
 
-    int64_t run_start = -1;
+    bool in_run = false;
+    int64_t run_start = 0;
     int64_t r = std::max<int64_t>(y, 0);
     auto emit = [&](int64_t s, int64_t e) {
         int64_t left = s + dx - x, top = r + dy - y;
@@ -198,16 +199,17 @@ Outline Outline::from_pixels(const PixelView& view, int32_t x, int32_t y, int32_
         if (s >= e)
             return true;
         if (differs) {
-            if (run_start < 0)
+            if (!in_run)
                 run_start = s;
+            in_run = true;
             return true;
         }
-        bool ok = run_start < 0 || emit(run_start, s);
-        run_start = -1;
+        bool ok = !in_run || emit(run_start, s);
+        in_run = false;
         return ok;
     };
     for (; r < end_y; ++r) {
-        run_start = -1;
+        in_run = false;
         bool in_rows = r < view.height;
         if (!in_rows && black_is_key)
             break;
@@ -216,7 +218,7 @@ Outline Outline::from_pixels(const PixelView& view, int32_t x, int32_t y, int32_
             const uint8_t* p = view.pixel(int32_t(inside_left), int32_t(r));
             for (int64_t c = inside_left; c < inside_right && ok; ++c, p += view.bytes_per_pixel) {
                 bool differs = p[0] != kb || p[1] != kg || p[2] != kr;
-                if (differs != (run_start >= 0))
+                if (differs != in_run)
                     ok = stretch(c, c + 1, differs);
             }
             ok = ok && stretch(std::max<int64_t>(inside_right, x), end_x, !black_is_key);
@@ -224,7 +226,7 @@ Outline Outline::from_pixels(const PixelView& view, int32_t x, int32_t y, int32_
             ok = ok && stretch(std::max<int64_t>(x, 0), end_x, !black_is_key);
         }
         // A run that reaches the last column ends there.
-        if (ok && run_start >= 0)
+        if (ok && in_run)
             ok = emit(run_start, end_x);
         if (!ok)
             break;

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdlib>
 #include <cstring>
 #include <map>
 #include <unordered_map>
@@ -43,25 +44,31 @@ int distance(const PaletteEntry& e, uint8_t b, uint8_t g, uint8_t r)
     return db * db + dg * dg + dr * dr;
 }
 
-// Finds the palette index for a colour: exact palettes by lookup, the fixed
-// palettes by nearest colour (cached per colour).
+// Finds the palette index for a colour: an exact palette by lookup, the
+// fixed palettes by nearest colour.
 class IndexFinder {
 public:
     IndexFinder(const std::vector<PaletteEntry>& palette, int32_t bits, bool exact)
         : m_palette(palette), m_bits(bits), m_exact(exact)
     {
-        for (size_t i = 0; i < palette.size(); ++i)
-            m_cache.emplace(key(palette[i].blue, palette[i].green, palette[i].red), uint8_t(i));
+        if (exact)
+            for (size_t i = 0; i < palette.size(); ++i)
+                m_exact_index.emplace(key(palette[i].blue, palette[i].green, palette[i].red), uint8_t(i));
     }
 
     uint8_t operator()(uint8_t b, uint8_t g, uint8_t r)
     {
         uint32_t k = key(b, g, r);
-        if (auto it = m_cache.find(k); it != m_cache.end())
-            return it->second;
-        uint8_t index = m_exact ? 0 : nearest(b, g, r);
-        m_cache.emplace(k, index);
-        return index;
+        if (k == m_last_key)
+            return m_last_index;
+        m_last_key = k;
+        if (m_exact) {
+            auto it = m_exact_index.find(k);
+            m_last_index = it == m_exact_index.end() ? 0 : it->second;
+        } else {
+            m_last_index = nearest(b, g, r);
+        }
+        return m_last_index;
     }
 
 private:
@@ -71,6 +78,25 @@ private:
     {
         if (m_bits == 1)
             return (r * 299 + g * 587 + b * 114) >= 128000 ? 1 : 0;
+        if (m_bits == 8) {
+            // Rounding each channel finds the nearest entry of the cube; the
+            // nearest of the extra greys is the one nearest the mean.
+            size_t cube = size_t((r + 25) / 51) * 36 + size_t((g + 25) / 51) * 6 + size_t((b + 25) / 51);
+            static const std::array<uint8_t, 256> nearest_grey = [] {
+                const std::vector<PaletteEntry>& greys = fixed_palette(8);
+                std::array<uint8_t, 256> table {};
+                for (int mean = 0; mean < 256; ++mean) {
+                    size_t grey = 216;
+                    for (size_t i = 217; i < greys.size(); ++i)
+                        if (std::abs(greys[i].red - mean) < std::abs(greys[grey].red - mean))
+                            grey = i;
+                    table[size_t(mean)] = uint8_t(grey);
+                }
+                return table;
+            }();
+            size_t grey = nearest_grey[size_t((r + g + b + 1) / 3)];
+            return uint8_t(distance(m_palette[grey], b, g, r) < distance(m_palette[cube], b, g, r) ? grey : cube);
+        }
         size_t best = 0;
         int best_distance = distance(m_palette[0], b, g, r);
         for (size_t i = 1; i < m_palette.size() && best_distance > 0; ++i) {
@@ -86,7 +112,9 @@ private:
     const std::vector<PaletteEntry>& m_palette;
     int32_t m_bits;
     bool m_exact;
-    std::unordered_map<uint32_t, uint8_t> m_cache;
+    std::unordered_map<uint32_t, uint8_t> m_exact_index;
+    uint32_t m_last_key = 0xFFFFFFFF;
+    uint8_t m_last_index = 0;
 };
 
 // The picture's own colours, ascending, when there are at most `limit`.
@@ -162,6 +190,10 @@ std::optional<PackedImage> PackedImage::pack(const Bitmap& bitmap, int32_t bits)
     for (int32_t y = 0; y < out.height; ++y) {
         const uint8_t* p = bitmap.row(y);
         uint8_t* to = out.data.data() + y * out.stride;
+        if (bits == source_bytes * 8) {
+            std::memcpy(to, p, size_t(out.width) * source_bytes);
+            continue;
+        }
         for (int32_t x = 0; x < out.width; ++x, p += source_bytes) {
             uint8_t b = p[0], g = p[1], r = p[2];
             if (bits == 15 || bits == 16) {

@@ -25,6 +25,10 @@ enum class PictureError {
 
 const char* picture_error_text(PictureError error);
 
+// FIXME: icons (.ico, .cur) are not read here: they need Qt's image reader,
+// which this library does without; the window and draw families are to load
+// them through Qt and hand the pixels over as a Bitmap.
+
 // A loaded picture, or why there is none.
 struct PictureLoad {
     Bitmap bitmap;
