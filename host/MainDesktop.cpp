@@ -278,20 +278,17 @@ void TrukEngineWin::status_icon_activated(int reason)
     }
 }
 
-// A desktop bar is a dock window; the window manager maps it anew to see
-// the type.
+// A desktop bar is a dock window. The window stays mapped: unmapping and
+// mapping it again at once can leave it unmanaged, and window managers
+// follow the struts of a mapped window anyway; the type takes effect the
+// next time the window is shown.
 void TrukEngineWin::set_desktop_bar(bool enable)
 {
     if (m_app.state().headless || parentWidget())
         return;
-    const bool shown = isVisible();
-    if (shown)
-        hide();
     x11_set_dock_type(m_app.display(), static_cast<uint32_t>(winId()), enable);
     if (!enable)
         x11_set_struts(m_app.display(), static_cast<uint32_t>(winId()), 0, 0, 0, 0);
-    if (shown)
-        show();
 }
 
 void TrukEngineWin::set_desktop_bar_area(int edge, const WindowRect& area)
