@@ -269,7 +269,12 @@ void TrukEngineWin::FormDeactivate()
 
 void TrukEngineWin::RukTimerTimer()
 {
-    const bool inside = QApplication::topLevelAt(QCursor::pos()) == this && isVisible();
+    // The innermost engine window under the cursor: a child window, not its
+    // parent, has the cursor when it is over the child.
+    const TrukEngineWin* under = nullptr;
+    for (QWidget* w = QApplication::widgetAt(QCursor::pos()); w && !under; w = w->parentWidget())
+        under = dynamic_cast<TrukEngineWin*>(w);
+    const bool inside = under == this && isVisible();
     if (inside && !mouse_inside)
         raise("mouse:enter");
     else if (!inside && mouse_inside)

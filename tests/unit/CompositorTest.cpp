@@ -61,8 +61,9 @@ TEST(Compositor, OutlinesCutCornersAndChildrenStayInsideTheirParent)
     Bitmap out = compose_desktop(windows.table(), WindowRect{0, 0, 30, 30});
     EXPECT_EQ(out.pixel(0, 0), DesktopBackground);
     EXPECT_EQ(out.pixel(10, 10), 0xFFFFFFu);
-    EXPECT_EQ(out.pixel(19, 19), 0x0000FFu);
+    EXPECT_EQ(out.pixel(16, 16), 0x0000FFu);
     EXPECT_EQ(out.pixel(22, 22), DesktopBackground) << "a child is clipped to its parent";
+    EXPECT_EQ(out.pixel(16, 19), DesktopBackground) << "and to its parent's outline";
     // The stay-on-top band is drawn last whatever the order.
     const int top = add_window(windows, {0, 0, 5, 5}, 0x00FF00);
     windows.table().record(top).form_style = 3;
