@@ -311,3 +311,44 @@ TEST_F(WindowDesktop, StayOnTopBandAndZOrderUnderAWindowManager)
 }
 
 } // namespace
+
+namespace {
+
+const char* through_script = R"(
+event.load()
+    window.create(1, "", 0, 1, 0, 0)
+    window.1.image.load("ROOT/green.bmp")
+    window.1.pos(300, 300)
+    window.create(1, "", 0, 1, 0, 0)
+    window.2.image.load("ROOT/red.bmp")
+    window.2.pos(300, 300, 50, 100)
+    window.2.transparency("", 255, 1)
+    system.message("placed")
+event.end()
+
+event.mouse:click()
+    system.message("click " window.eventauthor())
+event.end()
+)";
+
+TEST_F(WindowDesktop, ClickThroughPassesTheWindowManagersFrameToo)
+{
+    if (!x.start_window_manager("openbox"))
+        GTEST_SKIP() << "no window manager: " << x.error();
+    std::string text = through_script;
+    for (size_t at; (at = text.find("ROOT")) != std::string::npos;)
+        text.replace(at, 4, root.path());
+    EngineProcess engine({"--print-boxes", "--timeout", "60", root.write("through.rks", text)}, root.path(),
+                         x.display());
+    ASSERT_TRUE(engine.wait_for_line("placed", 30)) << engine.out() << engine.err();
+    ASSERT_TRUE(settles([&] { return screen_pixel(325, 350) == Red && screen_pixel(375, 350) == Green; }))
+        << std::hex << screen_pixel(325, 350) << " " << screen_pixel(375, 350);
+    std::string click = "DISPLAY=" + x.display() + " xdotool mousemove 325 350 click 1 >/dev/null 2>&1";
+    ASSERT_EQ(std::system(click.c_str()), 0);
+    EXPECT_TRUE(engine.wait_for_line("click 1", 20)) << engine.out();
+    EXPECT_EQ(engine.out().find("click 2"), std::string::npos);
+    engine.signal(SIGTERM);
+    EXPECT_EQ(engine.wait(20), 0);
+}
+
+} // namespace
