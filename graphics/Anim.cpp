@@ -41,8 +41,8 @@ Result anim(Engine& e, WindowHost& windows)
         e.report_error(MsgBadWindow);
         return std::nullopt;
     }
-    WindowMotion& wm = windows.motion(index);
-    Motion& m = wm.motion;
+    WindowRecord& record = windows.table().record(index);
+    Motion& m = record.motion;
     const std::string& p1 = e.param(1);
 
     if (op == "turn") {
@@ -54,7 +54,7 @@ Result anim(Engine& e, WindowHost& windows)
     }
     if (op == "move") {
         const WindowRect r = windows.window(index)->geometry();
-        m.move(wm.target_left, wm.target_top, r.left, r.top, e.param_int(1, 0), !sub.empty());
+        m.move(record.target_left, record.target_top, r.left, r.top, e.param_int(1, 0), !sub.empty());
         return std::nullopt;
     }
     if (op == "direction") {

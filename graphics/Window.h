@@ -10,13 +10,18 @@ class Registry;
 struct HostState;
 struct PackageHeader;
 
-// FIXME: so far the family knows the engine window only (index 0, "main"):
-// its size and position (saved positions included), title, visibility,
-// timer, the close switches and the family-level questions. Script windows, outlines, motion, saved
-// positions and the desktop-bar and status-icon operations come later.
-// Saved positions ("pos" "save"/"load") live in `registry` under the package's
-// settings key; without a registry they save nothing and load nothing.
+// Every window in the table answers: the family-level sub-commands, the
+// per-window ones, "pos", and the outline, look and picture commands.
+// Positions set by "left", "top", "pos" and the saved-position loader move
+// the real window at once and are kept as the window's target position too.
+// Saved positions ("pos" "save"/"load") live in `registry` under the
+// package's settings key; without a registry they save nothing and load
+// nothing.
 void register_window_family(Engine& engine, HostState& state, WindowHost& windows, Registry* registry = nullptr,
                             const PackageHeader* package = nullptr);
+
+// A window reference: "main" or an integer expression naming an occupied
+// slot. The slot, or -1 for anything else (empty included).
+int resolve_window(WindowHost& windows, const std::string& reference);
 
 } // namespace ruk

@@ -77,6 +77,16 @@ void on_signal(int)
     }
 }
 
+// SIGUSR1 asks for a snapshot; the loop writes it.
+void on_snapshot_signal(int)
+{
+    char byte = 2;
+    if (g_signal_pipe[1] >= 0) {
+        ssize_t written = ::write(g_signal_pipe[1], &byte, 1);
+        (void)written;
+    }
+}
+
 std::string trim_text(const std::string& text)
 {
     size_t a = 0, b = text.size();
@@ -217,6 +227,8 @@ void EngineApp::terminate_sequence()
     m_engine.set_stop(true);
     m_sequence_ran = true;
     QApplication::restoreOverrideCursor();
+    write_snapshot();
+    close_script_windows();
     if (m_main_window)
         m_main_window->close_for_shutdown();
     terminate_application();
@@ -231,6 +243,8 @@ void EngineApp::end_now()
     if (!m_engine.stopped()) {
         m_engine.set_stop(true);
         m_sequence_ran = true;
+        write_snapshot();
+        close_script_windows();
         if (m_main_window)
             m_main_window->close_for_shutdown();
     }
@@ -498,11 +512,6 @@ void EngineApp::hold_package_semaphores(const PackageHeader& header)
         m_family_semaphore->hold();
 }
 
-ScriptWindow* EngineApp::window(int index)
-{
-    return index == 0 ? m_main_window.get() : nullptr;
-}
-
 int EngineApp::print_families()
 {
     m_registry = std::make_unique<Registry>(Registry::default_path());
@@ -615,6 +624,9 @@ int EngineApp::start_up()
     // can already size and place it; it is shown, and its timers start, once
     // they have run.
     m_main_window = std::make_unique<TrukEngineWin>(*this, 0);
+    m_table.occupy(0, m_main_window.get());
+    m_table.record(0).target_left = static_cast<float>(m_main_window->x()) * 100.0f;
+    m_table.record(0).target_top = static_cast<float>(m_main_window->y()) * 100.0f;
     if (!m_engine.code().load_code(m_session.prepare_code())) {
         std::fprintf(stderr, "rukengine: the package has no readable code\n");
         return ExitNoCode;
@@ -677,7 +689,10 @@ void EngineApp::install_signal_handlers()
     connect(m_signal_notifier, &QSocketNotifier::activated, this, [this] {
         char byte;
         ssize_t got = ::read(g_signal_pipe[0], &byte, 1);
-        (void)got;
+        if (got == 1 && byte == 2) {
+            write_snapshot();
+            return;
+        }
         end_now();
     });
     struct sigaction action {};
@@ -695,6 +710,14 @@ void EngineApp::install_signal_handlers()
     fatal.sa_flags = SA_RESETHAND;
     for (int sig : {SIGABRT, SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGTRAP, SIGSYS, SIGQUIT})
         sigaction(sig, &fatal, nullptr);
+    // With a snapshot file, SIGUSR1 asks for a picture instead of an end.
+    if (!m_options.snapshot.empty()) {
+        struct sigaction snapshot {};
+        snapshot.sa_handler = on_snapshot_signal;
+        sigemptyset(&snapshot.sa_mask);
+        snapshot.sa_flags = SA_RESTART;
+        sigaction(SIGUSR1, &snapshot, nullptr);
+    }
 }
 
 bool EngineApp::end_requested() const
@@ -733,10 +756,15 @@ void EngineApp::shut_down()
 {
     if (!m_sequence_ran && m_main_window)
         terminate_sequence();
+    if (!m_sequence_ran)
+        write_snapshot();
     m_engine.set_stop(true);
     m_finished = true;
+    close_script_windows();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     if (m_main_window) {
         m_main_window->close_for_shutdown();
+        m_table.release(0);
         m_main_window.reset();
     }
     if (!m_session.keep_folder) {

@@ -43,6 +43,7 @@ struct EngineOptions {
     std::vector<std::string> arguments; // the package's own arguments
     std::vector<std::string> engine_flags; // the options as given, for a restart
     bool list_families = false; // print the registered command words instead of running
+    std::string snapshot;    // a PNG of the composed windows, written at the end and on SIGUSR1
 };
 
 // The engine's exit codes. A package that ran and ended normally gives 0,
@@ -114,7 +115,17 @@ public:
     std::string engine_file_name() override;
 
     // WindowHost
-    ScriptWindow* window(int index) override;
+    ScriptWindow* make_window(int index) override;
+    void free_window(ScriptWindow* window) override;
+    int window_at(int32_t x, int32_t y) override;
+    WindowRect screen() override;
+    uint64_t find_window(std::string_view caption) override;
+    void repaint_area(const WindowRect& area) override;
+
+    // Writes the composed picture of every visible window to the snapshot
+    // file given on the command line; false when none was given or it
+    // could not be written.
+    bool write_snapshot();
 
     // Raises an event for window 0 or a script window.
     void raise(const char* name, int window, bool immediate, bool use_group);
@@ -143,6 +154,8 @@ private:
     void install_signal_handlers();
     void start_watchdog();
     int wait_for_restart();
+    // Closes script windows 1 to 254 in order, without "unload".
+    void close_script_windows();
 
     EngineOptions m_options;
     Engine m_engine;

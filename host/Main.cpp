@@ -1,7 +1,9 @@
 // The engine window: input, timers and window changes become script events.
 #include "host/Main.h"
 
+#include "graphics/WindowLife.h"
 #include "host/EngineApp.h"
+#include "host/WindowPainting.h"
 #include "host/KeyCodes.h"
 #include "host/X11Window.h"
 
@@ -11,6 +13,7 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QScreen>
 #include <QWheelEvent>
 
 namespace ruk {
@@ -23,8 +26,6 @@ TrukEngineWin::TrukEngineWin(EngineApp& app, int index) : m_app(app), m_index(in
     setAttribute(Qt::WA_AcceptTouchEvents);
     setFocusPolicy(Qt::StrongFocus);
     setWindowTitle(QString::fromStdString(app.state().title));
-    m_back_buffer = QImage(1, 1, QImage::Format_RGB888);
-    m_back_buffer.fill(Qt::white);
     if (index == 0) {
         activation_countdown = 2;
         m_first_load_pending = true;
@@ -48,10 +49,22 @@ void TrukEngineWin::start_timers()
 
 TrukEngineWin::~TrukEngineWin() = default;
 
+WindowRecord& TrukEngineWin::record()
+{
+    return m_app.table().record(m_index);
+}
+
 void TrukEngineWin::apply_style()
 {
     Qt::WindowFlags flags = Qt::Window | Qt::FramelessWindowHint;
     const HostState& state = m_app.state();
+    if (m_index != 0) {
+        // Script windows: no task-bar button; the window family chooses
+        // whether they stay on top.
+        setWindowFlags(flags | Qt::Tool);
+        resize(0, 0);
+        return;
+    }
     if (!state.hidden)
         flags |= Qt::WindowStaysOnTopHint;
     if (!state.show_in_taskbar || state.hidden)
@@ -66,28 +79,65 @@ void TrukEngineWin::raise(const char* name, bool immediate)
 
 void TrukEngineWin::FormMouseDown(QMouseEvent* event)
 {
-    if (event->button() == Qt::LeftButton)
-        raise("mouse:down");
+    if (event->button() != Qt::LeftButton)
+        return;
+    WindowRecord& r = record();
+    r.grab_x = event->position().toPoint().x();
+    r.grab_y = event->position().toPoint().y();
+    m_dragging = r.movable;
+    m_dragged = false;
+    raise("mouse:down");
 }
 
 void TrukEngineWin::FormMouseMove(QMouseEvent* event)
 {
     QPoint now = event->globalPosition().toPoint();
+    if (m_dragging && (event->buttons() & Qt::LeftButton))
+        drag_to(now);
     if (now != m_seen[0])
         raise("mouse:move");
     m_seen[0] = m_seen[1];
     m_seen[1] = now;
 }
 
+// FIXME: throwing (speed and friction after the release) comes with motion;
+// a drag moves the window with the cursor, along its axis, kept inside its
+// parent area (the screen for a top-level window) unless it may go out.
+void TrukEngineWin::drag_to(const QPoint& global)
+{
+    WindowRecord& r = record();
+    const QWidget* parent = parentWidget();
+    QPoint origin = parent ? parent->mapToGlobal(QPoint(0, 0)) : QPoint(0, 0);
+    QPoint to = global - origin - QPoint(r.grab_x, r.grab_y);
+    const QRect here = frameGeometry();
+    if (r.drag_axis == 1)
+        to.setY(here.y());
+    else if (r.drag_axis == 2)
+        to.setX(here.x());
+    if (!r.can_go_out) {
+        QRect area = parent ? parent->rect() : (screen() ? screen()->geometry() : QRect(0, 0, 0, 0));
+        to.setX(std::clamp(to.x(), area.left(), std::max(area.left(), area.left() + area.width() - here.width())));
+        to.setY(std::clamp(to.y(), area.top(), std::max(area.top(), area.top() + area.height() - here.height())));
+    }
+    if (to == here.topLeft())
+        return;
+    move(to);
+    r.target_left = static_cast<float>(to.x()) * 100.0f;
+    r.target_top = static_cast<float>(to.y()) * 100.0f;
+    m_dragged = true;
+    raise("move");
+}
+
 void TrukEngineWin::FormMouseUp(QMouseEvent* event)
 {
     if (event->button() == Qt::LeftButton) {
+        const bool moved = m_dragging && m_dragged;
+        m_dragging = false;
         raise("mouse:up");
-        // FIXME: a window dragged since the press raises no click once
-        // dragging arrives.
-        raise("mouse:click");
+        if (!moved)
+            raise("mouse:click");
     } else if (event->button() == Qt::RightButton) {
-        if (close_on_right_click) {
+        if (record().close_on_right_click) {
             close_window();
         } else {
             raise("mouse:rightclick");
@@ -125,7 +175,7 @@ void TrukEngineWin::FormMouseWheelUp()
 void TrukEngineWin::FormKeyDown(QKeyEvent* event)
 {
     const int key = virtual_key_from_qt(event->key(), event->modifiers());
-    if (key == 27 && close_on_escape) {
+    if (key == 27 && record().close_on_escape) {
         close_window();
         return;
     }
@@ -158,21 +208,23 @@ void TrukEngineWin::FormKeyUp(QKeyEvent* event)
     raise("keyboard:up");
 }
 
+void TrukEngineWin::grow_backing()
+{
+    Bitmap& backing = record().backing;
+    if (backing.width() < width() || backing.height() < height())
+        backing.grow(width(), height());
+}
+
+// The picture is the backing bitmap, grown to the window's size, copied in
+// one piece; the background is never cleared.
 void TrukEngineWin::FormPaint(QPaintEvent*)
 {
-    // The picture is the back buffer, grown to the window's size; the
-    // background is never cleared.
-    if (m_back_buffer.width() < width() || m_back_buffer.height() < height()) {
-        QImage grown(std::max(width(), m_back_buffer.width()), std::max(height(), m_back_buffer.height()),
-                     QImage::Format_RGB888);
-        grown.fill(Qt::white);
-        QPainter copy(&grown);
-        copy.drawImage(0, 0, m_back_buffer);
-        copy.end();
-        m_back_buffer = std::move(grown);
-    }
+    grow_backing();
+    const QImage picture = backing_image(record().backing);
+    if (picture.isNull())
+        return;
     QPainter painter(this);
-    painter.drawImage(0, 0, m_back_buffer);
+    painter.drawImage(0, 0, picture);
 }
 
 void TrukEngineWin::FormResize(QResizeEvent*)
@@ -229,7 +281,12 @@ void TrukEngineWin::FormDeactivate()
 
 void TrukEngineWin::RukTimerTimer()
 {
-    const bool inside = QApplication::topLevelAt(QCursor::pos()) == this && isVisible();
+    // The innermost engine window under the cursor: a child window, not its
+    // parent, has the cursor when it is over the child.
+    const TrukEngineWin* under = nullptr;
+    for (QWidget* w = QApplication::widgetAt(QCursor::pos()); w && !under; w = w->parentWidget())
+        under = dynamic_cast<TrukEngineWin*>(w);
+    const bool inside = under == this && isVisible();
     if (inside && !mouse_inside)
         raise("mouse:enter");
     else if (!inside && mouse_inside)
@@ -259,7 +316,11 @@ void TrukEngineWin::close_window()
         m_app.terminate_sequence();
         return;
     }
-    close();
+    HostState& state = m_app.state();
+    state.cancel_close = false;
+    raise("window:close", true);
+    if (!state.cancel_close)
+        close_script_window(m_app.engine(), m_app, m_index);
 }
 
 void TrukEngineWin::close_for_shutdown()
@@ -270,13 +331,25 @@ void TrukEngineWin::close_for_shutdown()
     close();
 }
 
+void TrukEngineWin::stop_timers()
+{
+    m_ruk_timer.stop();
+    m_window_timer.stop();
+    m_closing_for_shutdown = true;
+}
+
 uint64_t TrukEngineWin::handle() const
 {
     return static_cast<uint64_t>(winId());
 }
 
-void TrukEngineWin::set_geometry(const WindowRect& rect)
+void TrukEngineWin::set_geometry(const WindowRect& rect_in)
 {
+    // The whole window is given; Qt sizes the client area.
+    WindowRect rect = rect_in;
+    const QRect frame = frameGeometry();
+    rect.width = std::max(0, rect.width - (frame.width() - QWidget::width()));
+    rect.height = std::max(0, rect.height - (frame.height() - QWidget::height()));
     // A move alone keeps the size the window system gave; a size change alone
     // keeps the place.
     if (rect.width == width() && rect.height == height())
@@ -300,12 +373,6 @@ void TrukEngineWin::set_timer_enabled(bool enabled)
         m_window_timer.stop();
 }
 
-void TrukEngineWin::set_close_switches(bool on_escape, bool on_right_click)
-{
-    close_on_escape = on_escape;
-    close_on_right_click = on_right_click;
-}
-
 void TrukEngineWin::FormClose(QCloseEvent* event)
 {
     if (m_closing_for_shutdown) {
@@ -321,10 +388,11 @@ void TrukEngineWin::FormClose(QCloseEvent* event)
         m_app.terminate_sequence();
         return;
     }
-    if (state.cancel_close)
-        event->ignore();
-    else
-        event->accept();
+    // The window system asked a script window to close: it closes as the
+    // window family closes it, unless a script cancels.
+    event->ignore();
+    if (!state.cancel_close)
+        close_script_window(m_app.engine(), m_app, m_index);
 }
 
 } // namespace ruk

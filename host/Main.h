@@ -4,9 +4,12 @@
 #include "graphics/ScriptWindow.h"
 
 #include <QImage>
+#include <QSystemTrayIcon>
 #include <QPoint>
 #include <QTimer>
 #include <QWidget>
+
+#include <memory>
 
 namespace ruk {
 
@@ -31,25 +34,25 @@ public:
     ~TrukEngineWin() override;
 
     int index() const { return m_index; }
+    // The window's record in the window table (close switches, picture,
+    // outline, look, drag settings).
+    WindowRecord& record();
 
-    // Per-window settings the families read and set.
-    bool close_on_escape = true;
-    bool close_on_right_click = true;
-    bool movable = true;
     bool mouse_inside = false;
     int last_key = 0;
     int last_character = 0;
     int activation_countdown = 0;
 
     QTimer& window_timer() { return m_window_timer; }
-    QImage& back_buffer() { return m_back_buffer; }
 
     // Borderless; on top and without a task-bar button unless the start-up
-    // switches say otherwise.
+    // switches say otherwise (the engine window), or a borderless tool
+    // window (script windows).
     void apply_style();
 
     // Closes the window as a user would: the engine window runs the
-    // terminate sequence, a script window raises "window:close".
+    // terminate sequence; a script window raises "window:close" and is
+    // closed unless a script cancels.
     void close_window();
     // Closes without asking scripts (the terminate sequence's own close).
     void close_for_shutdown();
@@ -59,17 +62,41 @@ public:
 
     // ScriptWindow
     uint64_t handle() const override;
-    WindowRect geometry() const override { return WindowRect{x(), y(), width(), height()}; }
+    WindowRect geometry() const override;
+    WindowRect client_rect() const override;
     void set_geometry(const WindowRect& rect) override;
+    void set_client_size(int32_t width, int32_t height) override;
     bool is_visible() const override { return isVisible(); }
-    void set_visible(bool visible) override { setVisible(visible); }
+    void set_visible(bool visible) override;
     void set_title(std::string_view title) override;
-    void repaint_now() override { repaint(); }
+    void repaint_now() override;
     bool timer_enabled() const override { return m_window_timer.isActive(); }
     void set_timer_enabled(bool enabled) override;
     int timer_interval() const override { return m_window_timer.interval(); }
     void set_timer_interval(int milliseconds) override { m_window_timer.setInterval(milliseconds); }
-    void set_close_switches(bool on_escape, bool on_right_click) override;
+    void stop_timers() override;
+    bool set_icon(const std::string& path) override;
+    void set_tooltip(std::string_view text) override;
+    MonitorInfo monitor() const override;
+    void set_frame_style(int style) override;
+    void set_caption_buttons(bool system_menu, bool minimize, bool maximize, bool help) override;
+    int state() const override;
+    void set_state(int state) override;
+    bool is_enabled() const override { return isEnabled(); }
+    void set_enabled(bool enabled) override { setEnabled(enabled); }
+    void set_focus() override;
+    void set_foreground() override;
+    void set_stay_on_top(bool on_top) override;
+    void bring_to_front() override;
+    void send_to_back() override;
+    bool place_behind(uint64_t handle) override;
+    void set_parent_window(ScriptWindow* parent) override;
+    void apply_outline() override;
+    bool apply_look() override;
+    void show_status_icon(std::string_view tip, const std::string& icon_path) override;
+    void hide_status_icon() override;
+    void set_desktop_bar(bool enable) override;
+    void set_desktop_bar_area(int edge, const WindowRect& area) override;
     void close_as_user() override { close_window(); }
 
 protected:
@@ -104,6 +131,15 @@ private:
     void RukTimerTimer();
     void WindowTimerTimer();
     void raise(const char* name, bool immediate = false);
+    // Changes window flags; Qt hides a window whose flags change, so it is
+    // shown again where it was.
+    void change_flags(Qt::WindowFlags on, Qt::WindowFlags off);
+    // The outline, cut by the colour key's holes, becomes the window's mask.
+    void update_mask();
+    // The backing bitmap grows to the window's size.
+    void grow_backing();
+    void drag_to(const QPoint& global);
+    void status_icon_activated(int reason);
 
     EngineApp& m_app;
     int m_index;
@@ -112,10 +148,12 @@ private:
     bool m_closing_for_shutdown = false;
     bool m_timers_held = false;  // the engine window during the start-up events
     bool m_minimized = false;
+    bool m_dragging = false;   // the left button went down on a movable window
+    bool m_dragged = false;    // and the window has moved since
     QPoint m_seen[2];  // the cursor at the last two move notifications
     QTimer m_ruk_timer;
     QTimer m_window_timer;
-    QImage m_back_buffer;
+    std::unique_ptr<QSystemTrayIcon> m_status_icon;
 };
 
 } // namespace ruk

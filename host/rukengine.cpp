@@ -49,10 +49,12 @@ void qt_messages(QtMsgType type, const QMessageLogContext&, const QString& text)
 void usage(FILE* out)
 {
     std::fprintf(out,
-                 "usage: rukengine [--headless] [--timeout SECONDS] [--verbose] [--print-boxes] PACKAGE.ruk|SOURCE.rks|SOURCEDIR [args...]\n"
+                 "usage: rukengine [--headless] [--snapshot FILE.png] [--timeout SECONDS] [--verbose] [--print-boxes] PACKAGE.ruk|SOURCE.rks|SOURCEDIR [args...]\n"
                  "  --headless   run without a display: message boxes print, dialogs cancel\n"
                  "  --timeout S  end the engine (terminate sequence) after S seconds\n"
                  "  --verbose    write every reported script error to standard error\n"
+                 "  --snapshot FILE.png  write a picture of every visible window, composed as on\n"
+                 "               the screen, when the engine ends and on SIGUSR1\n"
                  "  --families   print the command words the engine offers, one a line, and end\n"
                  "  --print-boxes  message boxes print their text and answer their default button,\n"
                  "               also with a display (for logs and tests)\n");
@@ -99,6 +101,11 @@ int main(int argc, char** argv)
             options.engine_flags.push_back(argv[i]);
         } else if (a == "--timeout") {
             std::fprintf(stderr, "rukengine: --timeout needs a number of seconds\n");
+            return 2;
+        } else if (a == "--snapshot" && i + 1 < argc) {
+            options.snapshot = argv[++i];
+        } else if (a == "--snapshot") {
+            std::fprintf(stderr, "rukengine: --snapshot needs a file name\n");
             return 2;
         } else if (a == "--families") {
             options.list_families = true;

@@ -1,46 +1,20 @@
 // The "anim" family against windows kept in memory.
 #include "graphics/Anim.h"
-#include "graphics/ScriptWindow.h"
+#include "tests/support/MemoryWindows.h"
 #include "tests/support/ScriptHarness.h"
 
 #include <gtest/gtest.h>
 
-#include <map>
-#include <memory>
-
 namespace ruk::test {
 namespace {
 
-class PaperWindow : public ScriptWindow {
+// Memory windows on a clock that stands at 500 ms.
+class PaperDesk : public MemoryWindows {
 public:
-    WindowRect rect{30, 40, 100, 100};
-    int repaints = 0;
-    uint64_t handle() const override { return 0; }
-    WindowRect geometry() const override { return rect; }
-    void set_geometry(const WindowRect& r) override { rect = r; }
-    bool is_visible() const override { return true; }
-    void set_visible(bool) override {}
-    void set_title(std::string_view) override {}
-    void repaint_now() override { ++repaints; }
-    bool timer_enabled() const override { return false; }
-    void set_timer_enabled(bool) override {}
-    int timer_interval() const override { return 1000; }
-    void set_timer_interval(int) override {}
-    void set_close_switches(bool, bool) override {}
-    void close_as_user() override {}
-};
-
-class PaperDesk : public WindowHost {
-public:
-    std::map<int, std::unique_ptr<PaperWindow>> windows;
     std::vector<int> started;
-    ScriptWindow* window(int index) override
-    {
-        auto it = windows.find(index);
-        return it == windows.end() ? nullptr : it->second.get();
-    }
     int64_t motion_clock_ms() override { return 500; }
     void animation_started(int index) override { started.push_back(index); }
+    WindowRecord& record(int index) { return table().record(index); }
 };
 
 struct AnimFamily : ::testing::Test {
@@ -49,8 +23,8 @@ struct AnimFamily : ::testing::Test {
 
     void SetUp() override
     {
-        desk.windows[0] = std::make_unique<PaperWindow>();
-        desk.windows[3] = std::make_unique<PaperWindow>();
+        desk.table().occupy(3, desk.make_window(3));
+        desk.window(3)->set_geometry(WindowRect{30, 40, 100, 100});
         register_anim_family(h.engine(), desk);
     }
     std::string run(const std::string& lines)
@@ -78,24 +52,31 @@ TEST_F(AnimFamily, SettingsReadBackAsScriptsSeeThem)
 TEST_F(AnimFamily, SpeedRepaintsAndStartsTheTimerEvenWithoutSensibility)
 {
     EXPECT_EQ(run("anim.3.speed(7)\nsystem.message(anim.3.speed())"), "7\n");
-    const Motion& m = desk.motion(3).motion;
+    const Motion& m = desk.record(3).motion;
     EXPECT_EQ(m.speed(), 700);
     EXPECT_TRUE(m.timer_running());
     EXPECT_EQ(m.next_tick_ms(), 520);
     EXPECT_EQ(desk.started, std::vector<int>{3});
-    EXPECT_EQ(desk.windows[3]->repaints, 1);
-    EXPECT_FALSE(desk.motion(0).motion.timer_running());
+    EXPECT_EQ(desk.memory(3).repaints, 1);
+    // A new window in the slot starts at rest but keeps the heading.
+    desk.record(3).motion.set_heading(77);
+    desk.table().release(3);
+    desk.table().occupy(3, desk.make_window(3));
+    EXPECT_EQ(desk.record(3).motion.speed(), 0);
+    EXPECT_EQ(desk.record(3).motion.heading(), 77);
+    EXPECT_FALSE(desk.record(3).motion.timer_running());
+    EXPECT_FALSE(desk.record(0).motion.timer_running());
 }
 
 TEST_F(AnimFamily, MoveStartsFromTheWindowWhenTheTargetIsUnset)
 {
-    desk.motion(3).target_left = -1;
-    desk.motion(3).target_top = -1;
+    desk.record(3).target_left = -1;
+    desk.record(3).target_top = -1;
     run("anim.3.direction(0)\nanim.3.move.ahead(250)");
-    EXPECT_NEAR(desk.motion(3).target_left, 3250, 0.01);
-    EXPECT_NEAR(desk.motion(3).target_top, 4000, 0.01);
+    EXPECT_NEAR(desk.record(3).target_left, 3250, 0.01);
+    EXPECT_NEAR(desk.record(3).target_top, 4000, 0.01);
     run("anim.3.move(250)");
-    EXPECT_NEAR(desk.motion(3).target_left, 3000, 0.01);
+    EXPECT_NEAR(desk.record(3).target_left, 3000, 0.01);
 }
 
 TEST_F(AnimFamily, BadWindowsAreErrorsAndUnknownWordsAreFunctionCalls)
