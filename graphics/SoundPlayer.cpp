@@ -1,18 +1,26 @@
 // The wave player on SDL audio.
 #include "graphics/SoundPlayer.h"
 
-#include <SDL.h>
+#include "graphics/SdlLibrary.h"
 
 #include <cstdlib>
 #include <cstring>
 
 namespace ruk {
 
+SoundPlayer::SoundPlayer() : SoundPlayer(SdlLibrary::shared())
+{
+}
+
+SoundPlayer::SoundPlayer(SdlLibrary& library) : m_library(library)
+{
+}
+
 SoundPlayer::~SoundPlayer()
 {
     close_device();
     if (m_audio_ready)
-        SDL_QuitSubSystem(SDL_INIT_AUDIO);
+        m_sdl->quit_subsystem(SDL_INIT_AUDIO);
 }
 
 size_t SoundPlayer::mix(const std::vector<int16_t>& samples, size_t position, bool loop, uint32_t volume,
@@ -42,11 +50,18 @@ void SoundPlayer::callback(void* self, uint8_t* stream, int length)
                              reinterpret_cast<int16_t*>(stream), static_cast<size_t>(length) / sizeof(int16_t));
 }
 
+bool SoundPlayer::load_sdl()
+{
+    if (!m_sdl)
+        m_sdl = m_library.functions();
+    return m_sdl != nullptr;
+}
+
 bool SoundPlayer::open_audio()
 {
     if (m_audio_ready)
         return true;
-    m_audio_ready = SDL_InitSubSystem(SDL_INIT_AUDIO) == 0;
+    m_audio_ready = m_sdl->init_subsystem(SDL_INIT_AUDIO) == 0;
     return m_audio_ready;
 }
 
@@ -65,14 +80,14 @@ bool SoundPlayer::open_device(int frequency)
     if (!open_audio() && driver_chosen)
         return false;
     if (m_audio_ready)
-        m_device = SDL_OpenAudioDevice(nullptr, 0, &wanted, nullptr, 0);
+        m_device = m_sdl->open_audio_device(nullptr, 0, &wanted, nullptr, 0);
     if (m_device == 0 && !driver_chosen) {
         if (m_audio_ready)
-            SDL_QuitSubSystem(SDL_INIT_AUDIO);
-        SDL_SetHint(SDL_HINT_AUDIODRIVER, "dummy");
-        m_audio_ready = SDL_InitSubSystem(SDL_INIT_AUDIO) == 0;
+            m_sdl->quit_subsystem(SDL_INIT_AUDIO);
+        m_sdl->set_hint(SDL_HINT_AUDIODRIVER, "dummy");
+        m_audio_ready = m_sdl->init_subsystem(SDL_INIT_AUDIO) == 0;
         if (m_audio_ready)
-            m_device = SDL_OpenAudioDevice(nullptr, 0, &wanted, nullptr, 0);
+            m_device = m_sdl->open_audio_device(nullptr, 0, &wanted, nullptr, 0);
     }
     m_device_frequency = m_device ? frequency : 0;
     return m_device != 0;
@@ -82,7 +97,7 @@ void SoundPlayer::close_device()
 {
     if (m_device == 0)
         return;
-    SDL_CloseAudioDevice(m_device); // waits for the audio thread to end
+    m_sdl->close_audio_device(m_device); // waits for the audio thread to end
     m_device = 0;
     m_device_frequency = 0;
 }
@@ -90,26 +105,28 @@ void SoundPlayer::close_device()
 bool SoundPlayer::play(const std::string& path, bool loop)
 {
     stop();
+    if (!load_sdl())
+        return false;
     if (!open_audio() && std::getenv("SDL_AUDIODRIVER") != nullptr)
         return false;
     SDL_AudioSpec spec{};
     Uint8* data = nullptr;
     Uint32 length = 0;
-    SDL_RWops* file = SDL_RWFromFile(path.c_str(), "rb");
-    if (!file || !SDL_LoadWAV_RW(file, 1, &spec, &data, &length))
+    SDL_RWops* file = m_sdl->rw_from_file(path.c_str(), "rb");
+    if (!file || !m_sdl->load_wav_rw(file, 1, &spec, &data, &length))
         return false;
     // Whatever the file holds becomes 16-bit stereo at the file's own rate.
     SDL_AudioCVT convert;
-    if (SDL_BuildAudioCVT(&convert, spec.format, spec.channels, spec.freq, AUDIO_S16SYS, 2, spec.freq) < 0) {
-        SDL_FreeWAV(data);
+    if (m_sdl->build_audio_cvt(&convert, spec.format, spec.channels, spec.freq, AUDIO_S16SYS, 2, spec.freq) < 0) {
+        m_sdl->free_wav(data);
         return false;
     }
     std::vector<uint8_t> buffer(static_cast<size_t>(length) * static_cast<size_t>(convert.len_mult));
     std::memcpy(buffer.data(), data, length);
-    SDL_FreeWAV(data);
+    m_sdl->free_wav(data);
     convert.buf = buffer.data();
     convert.len = static_cast<int>(length);
-    if (convert.needed && SDL_ConvertAudio(&convert) != 0)
+    if (convert.needed && m_sdl->convert_audio(&convert) != 0)
         return false;
     const size_t bytes = convert.needed ? static_cast<size_t>(convert.len_cvt) : length;
     std::vector<int16_t> samples(bytes / sizeof(int16_t) / 2 * 2);
@@ -122,7 +139,7 @@ bool SoundPlayer::play(const std::string& path, bool loop)
         m_samples.clear();
         return false;
     }
-    SDL_PauseAudioDevice(m_device, 0);
+    m_sdl->pause_audio_device(m_device, 0);
     return true;
 }
 
@@ -138,19 +155,19 @@ bool SoundPlayer::playing() const
 {
     if (m_device == 0)
         return false;
-    SDL_LockAudioDevice(m_device);
+    m_sdl->lock_audio_device(m_device);
     const bool more = m_loop ? !m_samples.empty() : m_position < m_samples.size();
-    SDL_UnlockAudioDevice(m_device);
+    m_sdl->unlock_audio_device(m_device);
     return more;
 }
 
 void SoundPlayer::set_volume(uint32_t volume)
 {
     if (m_device)
-        SDL_LockAudioDevice(m_device);
+        m_sdl->lock_audio_device(m_device);
     m_volume = volume;
     if (m_device)
-        SDL_UnlockAudioDevice(m_device);
+        m_sdl->unlock_audio_device(m_device);
 }
 
 } // namespace ruk

@@ -7,6 +7,9 @@
 
 namespace ruk {
 
+class SdlLibrary;
+struct SdlFunctions;
+
 // One sound at a time: a new `play` replaces the sound that is playing. The
 // file is decoded by SDL and converted to signed 16-bit stereo at its own
 // sample rate; the device is opened for exactly that format, so the samples
@@ -25,9 +28,14 @@ namespace ruk {
 // Threads. SDL pulls samples on its own audio thread; every change of the
 // playing sound or of the volume is made with that thread locked out.
 // The destructor stops the sound and closes the device.
+//
+// SDL itself is opened on the first `play`, not before: a player that never
+// plays maps nothing. Without SDL every `play` fails as it does without a
+// sound device.
 class SoundPlayer {
 public:
-    SoundPlayer() = default;
+    SoundPlayer();
+    explicit SoundPlayer(SdlLibrary& library);
     ~SoundPlayer();
     SoundPlayer(const SoundPlayer&) = delete;
     SoundPlayer& operator=(const SoundPlayer&) = delete;
@@ -56,10 +64,13 @@ public:
 
 private:
     static void callback(void* self, uint8_t* stream, int length);
+    bool load_sdl();
     bool open_audio();
     bool open_device(int frequency);
     void close_device();
 
+    SdlLibrary& m_library;
+    const SdlFunctions* m_sdl = nullptr; // set once SDL is loaded
     bool m_audio_ready = false;
     uint32_t m_device = 0;
     int m_device_frequency = 0;

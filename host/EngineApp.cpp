@@ -13,6 +13,7 @@
 #include "host/QtInputHost.h"
 #include "host/TouchFilter.h"
 #include "system/Disk.h"
+#include "system/DynamicLibrary.h"
 #include "system/Misc.h"
 #include "system/Registry.h"
 #include "system/Serial.h"
@@ -545,8 +546,10 @@ int EngineApp::start_up()
     Session::prepare_temp_root();
     // What engines that are gone left behind (a kill, a power cut) goes now.
     sweep_leftovers(Session::temp_root());
-    if (m_options.verbose)
+    if (m_options.verbose) {
         m_engine.set_error_observer([](const std::string& text) { std::cerr << text << std::endl; });
+        DynamicLibrary::set_notice_sink([](const std::string& text) { std::cerr << text << std::endl; });
+    }
 
     std::string path;
     locate_package(path);

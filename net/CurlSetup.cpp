@@ -1,9 +1,7 @@
 // Options every libcurl handle of the engine shares: protocols, HTTP version, certificate checks.
 #include "net/CurlSetup.h"
 
-#include <mutex>
-#include <openssl/ssl.h>
-#include <openssl/x509_vfy.h>
+#include "net/OpenSslLibrary.h"
 
 namespace ruk {
 
@@ -13,13 +11,15 @@ namespace {
 // signs itself is forgiven; every other fault (dates, signatures, an unknown
 // issuer) still fails. The error is cleared so that libcurl, which reads the
 // verification result after the handshake, sees the chain as good.
+// Installed only once OpenSSL's functions are loaded.
 int forgive_self_signed(int ok, X509_STORE_CTX* store)
 {
     if (ok)
         return 1;
-    const int error = X509_STORE_CTX_get_error(store);
+    const OpenSslFunctions* ssl = OpenSslLibrary::shared().functions();
+    const int error = ssl->store_get_error(store);
     if (error == X509_V_ERR_DEPTH_ZERO_SELF_SIGNED_CERT || error == X509_V_ERR_SELF_SIGNED_CERT_IN_CHAIN) {
-        X509_STORE_CTX_set_error(store, X509_V_OK);
+        ssl->store_set_error(store, X509_V_OK);
         return 1;
     }
     return 0;
@@ -27,34 +27,29 @@ int forgive_self_signed(int ok, X509_STORE_CTX* store)
 
 CURLcode setup_tls_context(CURL*, void* context, void*)
 {
-    auto* ssl = static_cast<SSL_CTX*>(context);
-    SSL_CTX_set_verify(ssl, SSL_CTX_get_verify_mode(ssl), forgive_self_signed);
+    const OpenSslFunctions* ssl = OpenSslLibrary::shared().functions();
+    auto* tls = static_cast<SSL_CTX*>(context);
+    ssl->ctx_set_verify(tls, ssl->ctx_get_verify_mode(tls), forgive_self_signed);
     return CURLE_OK;
 }
 
 } // namespace
 
-void init_curl_once()
+void apply_common_options(const CurlFunctions& curl, CURL* easy, bool allow_self_signed)
 {
-    static std::once_flag once;
-    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
-}
-
-void apply_common_options(CURL* easy, bool allow_self_signed)
-{
-    curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https,ftp");
-    curl_easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(easy, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
-    curl_easy_setopt(easy, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
-    curl_easy_setopt(easy, CURLOPT_SSL_VERIFYPEER, 1L);
-    curl_easy_setopt(easy, CURLOPT_SSL_VERIFYHOST, 2L);
-    if (allow_self_signed) {
-        curl_easy_setopt(easy, CURLOPT_SSL_CTX_FUNCTION, setup_tls_context);
+    curl.easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
+    curl.easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https,ftp");
+    curl.easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+    curl.easy_setopt(easy, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
+    curl.easy_setopt(easy, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
+    curl.easy_setopt(easy, CURLOPT_SSL_VERIFYPEER, 1L);
+    curl.easy_setopt(easy, CURLOPT_SSL_VERIFYHOST, 2L);
+    if (allow_self_signed && OpenSslLibrary::shared().functions()) {
+        curl.easy_setopt(easy, CURLOPT_SSL_CTX_FUNCTION, setup_tls_context);
         // A connection or TLS session accepted this way is never kept for a
         // later transfer, which might no longer trust the host.
-        curl_easy_setopt(easy, CURLOPT_FORBID_REUSE, 1L);
-        curl_easy_setopt(easy, CURLOPT_SSL_SESSIONID_CACHE, 0L);
+        curl.easy_setopt(easy, CURLOPT_FORBID_REUSE, 1L);
+        curl.easy_setopt(easy, CURLOPT_SSL_SESSIONID_CACHE, 0L);
     }
 }
 

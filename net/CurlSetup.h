@@ -1,12 +1,9 @@
 // Options every libcurl handle of the engine shares: protocols, HTTP version, certificate checks.
 #pragma once
 
-#include <curl/curl.h>
+#include "net/CurlLibrary.h"
 
 namespace ruk {
-
-// Initialises libcurl for the process, once, whichever thread asks first.
-void init_curl_once();
 
 // Sets the options every transfer and probe of the engine uses:
 //  - only HTTP, HTTPS and FTP (a URL can never read local files), redirects
@@ -18,6 +15,8 @@ void init_curl_once();
 //    certificate that signs itself is accepted as well (name and dates are
 //    still checked);
 //  - proxies from the usual environment variables (libcurl reads them).
-void apply_common_options(CURL* easy, bool allow_self_signed);
+//  When OpenSSL cannot be loaded a self-signed certificate is refused as
+//  without `allow_self_signed`.
+void apply_common_options(const CurlFunctions& curl, CURL* easy, bool allow_self_signed);
 
 } // namespace ruk

@@ -81,6 +81,7 @@ std::vector<std::string> header_lines(std::string_view text)
 // The worker drives its own multi handle; the engine thread only sets
 // `abandon` and wakes the multi handle, which libcurl allows from any thread.
 struct ConnectAttempt {
+    const CurlFunctions* curl = nullptr;
     std::string url;
     ConnectParams params;
     bool allow_self_signed = false;
@@ -105,39 +106,39 @@ struct ConnectAttempt {
 
     int attempt()
     {
-        CURL* easy = curl_easy_init();
+        CURL* easy = curl->easy_init();
         if (!easy)
             return 1;
-        apply_common_options(easy, allow_self_signed);
-        curl_easy_setopt(easy, CURLOPT_URL, url.c_str());
-        curl_easy_setopt(easy, CURLOPT_CONNECT_ONLY, 1L);
-        curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, backstop_ms);
-        curl_easy_setopt(easy, CURLOPT_TIMEOUT_MS, backstop_ms);
+        apply_common_options(*curl, easy, allow_self_signed);
+        curl->easy_setopt(easy, CURLOPT_URL, url.c_str());
+        curl->easy_setopt(easy, CURLOPT_CONNECT_ONLY, 1L);
+        curl->easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, backstop_ms);
+        curl->easy_setopt(easy, CURLOPT_TIMEOUT_MS, backstop_ms);
         if (params.service == Service::Ftp) {
-            curl_easy_setopt(easy, CURLOPT_USERNAME, params.user.c_str());
-            curl_easy_setopt(easy, CURLOPT_PASSWORD, params.password.c_str());
+            curl->easy_setopt(easy, CURLOPT_USERNAME, params.user.c_str());
+            curl->easy_setopt(easy, CURLOPT_PASSWORD, params.password.c_str());
         }
         int code = 1;
-        if (curl_multi_add_handle(multi, easy) == CURLM_OK) {
+        if (curl->multi_add_handle(multi, easy) == CURLM_OK) {
             bool done = false;
             while (!done && !abandon.load()) {
                 int running = 0;
-                curl_multi_perform(multi, &running);
+                curl->multi_perform(multi, &running);
                 int left = 0;
-                while (CURLMsg* message = curl_multi_info_read(multi, &left)) {
+                while (CURLMsg* message = curl->multi_info_read(multi, &left)) {
                     if (message->msg == CURLMSG_DONE) {
                         done = true;
                         code = message->data.result == CURLE_OK ? 0 : 1;
                     }
                 }
                 if (!done && !abandon.load())
-                    curl_multi_poll(multi, nullptr, 0, 1000, nullptr);
+                    curl->multi_poll(multi, nullptr, 0, 1000, nullptr);
             }
-            curl_multi_remove_handle(multi, easy);
+            curl->multi_remove_handle(multi, easy);
         }
         // Closes the connection made (or half made): "connect" keeps only the
         // knowledge that the server can be reached.
-        curl_easy_cleanup(easy);
+        curl->easy_cleanup(easy);
         return abandon.load() ? 1 : code;
     }
 };
@@ -184,7 +185,7 @@ std::optional<ConnectParams> make_connect_params(std::string_view server, std::s
     return valid_host(params.host) ? std::optional(params) : std::nullopt;
 }
 
-InternetSession::InternetSession(InternetSettings* settings) : m_settings(settings)
+InternetSession::InternetSession(InternetSettings* settings, CurlLibrary& curl) : m_settings(settings), m_library(curl)
 {
 }
 
@@ -210,8 +211,11 @@ bool InternetSession::open(std::string_view agent)
     m_agent = std::string(agent);
     if (m_multi)
         return true;
-    init_curl_once();
-    m_multi = curl_multi_init();
+    if (!m_curl)
+        m_curl = m_library.functions();
+    if (!m_curl)
+        return false;
+    m_multi = m_curl->multi_init();
     return m_multi != nullptr;
 }
 
@@ -222,7 +226,7 @@ void InternetSession::close()
     m_buffer.reset();
     m_connection.reset();
     if (m_multi) {
-        curl_multi_cleanup(m_multi);
+        m_curl->multi_cleanup(m_multi);
         m_multi = nullptr;
     }
 }
@@ -238,8 +242,8 @@ bool InternetSession::connect(const ConnectParams& params, int timeout_ms)
     disconnect();
     if (!m_multi || offline())
         return false;
-    init_curl_once();
     auto attempt = std::make_shared<ConnectAttempt>();
+    attempt->curl = m_curl;
     attempt->params = params;
     const char* scheme = params.service == Service::Https ? "https" : params.service == Service::Ftp ? "ftp" : "http";
     attempt->url = std::string(scheme) + "://" + params.host + ":" + std::to_string(params.port) + "/";
@@ -247,7 +251,7 @@ bool InternetSession::connect(const ConnectParams& params, int timeout_ms)
     // libcurl's own limit only backs up the abandonment below.
     timeout_ms = timeout_ms < 0 ? 0 : timeout_ms;
     attempt->backstop_ms = static_cast<long>(timeout_ms) + 1000;
-    attempt->multi = curl_multi_init();
+    attempt->multi = m_curl->multi_init();
     if (!attempt->multi)
         return false;
 
@@ -260,10 +264,10 @@ bool InternetSession::connect(const ConnectParams& params, int timeout_ms)
     }
     if (!in_time) {
         attempt->abandon.store(true);
-        curl_multi_wakeup(attempt->multi);
+        m_curl->multi_wakeup(attempt->multi);
     }
     worker.join();
-    curl_multi_cleanup(attempt->multi);
+    m_curl->multi_cleanup(attempt->multi);
     if (!in_time || attempt->exit_code != 0)
         return false;
     m_connection = params;
@@ -274,7 +278,7 @@ std::optional<std::string> InternetSession::start(const TransferSpec& spec, bool
 {
     if (empty_buffer_first)
         m_buffer = std::make_unique<DownloadBuffer>();
-    m_request = Transfer::start(m_multi, spec, m_limits);
+    m_request = Transfer::start(*m_curl, m_multi, spec, m_limits);
     if (!m_request)
         return std::nullopt;
     if (!empty_buffer_first)

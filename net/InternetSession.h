@@ -1,10 +1,10 @@
 // The process-wide Internet state: the opened session, one server connection, one request, the download buffer.
 #pragma once
 
+#include "net/CurlLibrary.h"
 #include "net/DownloadBuffer.h"
 #include "net/Transfer.h"
 
-#include <curl/curl.h>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -60,14 +60,17 @@ enum class InfoItem { LastModified, Status, Type, Headers };
 // a switch made by another engine holds from the next one on.
 class InternetSession {
 public:
-    explicit InternetSession(InternetSettings* settings = nullptr);
+    // libcurl is opened by the first open(), from `curl` (the process's own
+    // unless a test names another).
+    explicit InternetSession(InternetSettings* settings = nullptr, CurlLibrary& curl = CurlLibrary::shared());
     ~InternetSession();
     InternetSession(const InternetSession&) = delete;
     InternetSession& operator=(const InternetSession&) = delete;
 
     // Opens the session with the agent name sent as User-Agent; proxies come
     // from the usual environment variables. Opening an open session only
-    // changes the agent name. False for an agent name with a line break.
+    // changes the agent name. False for an agent name with a line break, and
+    // when libcurl cannot be loaded: the engine is then never connected.
     bool open(std::string_view agent);
     bool is_open() const { return m_multi != nullptr; }
     void close();
@@ -118,6 +121,8 @@ private:
     std::optional<std::string> start(const TransferSpec& spec, bool empty_buffer_first);
 
     InternetSettings* m_settings;
+    CurlLibrary& m_library;
+    const CurlFunctions* m_curl = nullptr; // set by the first open() that finds libcurl
     CURLM* m_multi = nullptr;
     std::string m_agent;
     std::optional<ConnectParams> m_connection;

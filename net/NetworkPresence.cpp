@@ -37,11 +37,13 @@ unsigned hex_value(const std::string& text)
 }
 
 struct UrlDeleter {
-    void operator()(CURLU* url) const { curl_url_cleanup(url); }
+    const CurlFunctions* curl;
+    void operator()(CURLU* url) const { curl->url_cleanup(url); }
 };
 
 struct EasyDeleter {
-    void operator()(CURL* easy) const { curl_easy_cleanup(easy); }
+    const CurlFunctions* curl;
+    void operator()(CURL* easy) const { curl->easy_cleanup(easy); }
 };
 
 } // namespace
@@ -107,25 +109,28 @@ std::optional<Destination> NetworkPresence::parse_destination(std::string_view t
 {
     if (text.empty() || text.find_first_of(" \t\r\n") != std::string_view::npos)
         return std::nullopt;
-    init_curl_once();
+    // Without libcurl no URL can be read, as no host could be reached.
+    const CurlFunctions* curl = CurlLibrary::shared().functions();
+    if (!curl)
+        return std::nullopt;
     std::string url(text);
     if (url.find("://") == std::string::npos)
         url = "http://" + url;
-    std::unique_ptr<CURLU, UrlDeleter> handle(curl_url());
-    if (!handle || curl_url_set(handle.get(), CURLUPART_URL, url.c_str(), 0) != CURLUE_OK)
+    std::unique_ptr<CURLU, UrlDeleter> handle(curl->url(), UrlDeleter{curl});
+    if (!handle || curl->url_set(handle.get(), CURLUPART_URL, url.c_str(), 0) != CURLUE_OK)
         return std::nullopt;
     char* host = nullptr;
     char* port = nullptr;
     Destination destination;
-    bool ok = curl_url_get(handle.get(), CURLUPART_HOST, &host, 0) == CURLUE_OK && host && *host
-        && curl_url_get(handle.get(), CURLUPART_PORT, &port, CURLU_DEFAULT_PORT) == CURLUE_OK && port;
+    bool ok = curl->url_get(handle.get(), CURLUPART_HOST, &host, 0) == CURLUE_OK && host && *host
+        && curl->url_get(handle.get(), CURLUPART_PORT, &port, CURLU_DEFAULT_PORT) == CURLUE_OK && port;
     if (ok) {
         destination.host = host;
         destination.port = std::atoi(port);
         ok = destination.port > 0 && destination.port < 65536;
     }
-    curl_free(host);
-    curl_free(port);
+    curl->free(host);
+    curl->free(port);
     if (!ok)
         return std::nullopt;
     return destination;
@@ -133,21 +138,23 @@ std::optional<Destination> NetworkPresence::parse_destination(std::string_view t
 
 Probe NetworkPresence::probe(const Destination& destination, int timeout_ms, bool use_proxy)
 {
-    init_curl_once();
-    std::unique_ptr<CURL, EasyDeleter> easy(curl_easy_init());
+    const CurlFunctions* curl = CurlLibrary::shared().functions();
+    if (!curl)
+        return {ProbeOutcome::Unreachable, 0};
+    std::unique_ptr<CURL, EasyDeleter> easy(curl->easy_init(), EasyDeleter{curl});
     if (!easy)
         return {ProbeOutcome::Failed, ENOMEM};
     const std::string url = "http://" + destination.host + ":" + std::to_string(destination.port) + "/";
-    apply_common_options(easy.get(), false);
-    curl_easy_setopt(easy.get(), CURLOPT_URL, url.c_str());
-    curl_easy_setopt(easy.get(), CURLOPT_CONNECT_ONLY, 1L);
-    curl_easy_setopt(easy.get(), CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(timeout_ms > 0 ? timeout_ms : 1));
-    curl_easy_setopt(easy.get(), CURLOPT_TIMEOUT_MS, static_cast<long>(timeout_ms > 0 ? timeout_ms : 1));
+    apply_common_options(*curl, easy.get(), false);
+    curl->easy_setopt(easy.get(), CURLOPT_URL, url.c_str());
+    curl->easy_setopt(easy.get(), CURLOPT_CONNECT_ONLY, 1L);
+    curl->easy_setopt(easy.get(), CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(timeout_ms > 0 ? timeout_ms : 1));
+    curl->easy_setopt(easy.get(), CURLOPT_TIMEOUT_MS, static_cast<long>(timeout_ms > 0 ? timeout_ms : 1));
     if (!use_proxy)
-        curl_easy_setopt(easy.get(), CURLOPT_NOPROXY, "*");
-    const CURLcode code = curl_easy_perform(easy.get());
+        curl->easy_setopt(easy.get(), CURLOPT_NOPROXY, "*");
+    const CURLcode code = curl->easy_perform(easy.get());
     long os_error = 0;
-    curl_easy_getinfo(easy.get(), CURLINFO_OS_ERRNO, &os_error);
+    curl->easy_getinfo(easy.get(), CURLINFO_OS_ERRNO, &os_error);
     switch (code) {
     case CURLE_OK:
         return {ProbeOutcome::Connected, 0};

@@ -49,72 +49,71 @@ bool is_blank(std::string_view text)
 
 } // namespace
 
-Transfer::Transfer(CURLM* multi, CURL* easy, TransferLimits limits)
-    : m_multi(multi), m_easy(easy), m_limits(std::move(limits)), m_last_activity(std::chrono::steady_clock::now())
+Transfer::Transfer(const CurlFunctions& curl, CURLM* multi, CURL* easy, TransferLimits limits)
+    : m_curl(curl), m_multi(multi), m_easy(easy), m_limits(std::move(limits)), m_last_activity(std::chrono::steady_clock::now())
 {
 }
 
 Transfer::~Transfer()
 {
-    curl_multi_remove_handle(m_multi, m_easy);
-    curl_easy_cleanup(m_easy);
-    curl_slist_free_all(m_header_list);
+    m_curl.multi_remove_handle(m_multi, m_easy);
+    m_curl.easy_cleanup(m_easy);
+    m_curl.slist_free_all(m_header_list);
 }
 
-std::unique_ptr<Transfer> Transfer::start(CURLM* multi, const TransferSpec& spec, const TransferLimits& limits)
+std::unique_ptr<Transfer> Transfer::start(const CurlFunctions& curl, CURLM* multi, const TransferSpec& spec, const TransferLimits& limits)
 {
     const std::string verb = spec.verb.empty() ? std::string("GET") : spec.verb;
     // A verb or referrer that could start a header line of its own is refused.
     if (!is_token(verb) || has_line_break(spec.referrer) || has_line_break(spec.agent) || has_line_break(spec.url))
         return nullptr;
-    init_curl_once();
-    CURL* easy = curl_easy_init();
+    CURL* easy = curl.easy_init();
     if (!easy)
         return nullptr;
-    std::unique_ptr<Transfer> transfer(new Transfer(multi, easy, limits));
-    apply_common_options(easy, spec.allow_self_signed);
-    bool ok = curl_easy_setopt(easy, CURLOPT_URL, spec.url.c_str()) == CURLE_OK;
-    curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 1L);
-    curl_easy_setopt(easy, CURLOPT_MAXREDIRS, 10L);
-    curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(std::max(1, limits.connect_timeout_ms)));
-    curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, &Transfer::on_header);
-    curl_easy_setopt(easy, CURLOPT_HEADERDATA, transfer.get());
-    curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &Transfer::on_body);
-    curl_easy_setopt(easy, CURLOPT_WRITEDATA, transfer.get());
+    std::unique_ptr<Transfer> transfer(new Transfer(curl, multi, easy, limits));
+    apply_common_options(curl, easy, spec.allow_self_signed);
+    bool ok = curl.easy_setopt(easy, CURLOPT_URL, spec.url.c_str()) == CURLE_OK;
+    curl.easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 1L);
+    curl.easy_setopt(easy, CURLOPT_MAXREDIRS, 10L);
+    curl.easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(std::max(1, limits.connect_timeout_ms)));
+    curl.easy_setopt(easy, CURLOPT_HEADERFUNCTION, &Transfer::on_header);
+    curl.easy_setopt(easy, CURLOPT_HEADERDATA, transfer.get());
+    curl.easy_setopt(easy, CURLOPT_WRITEFUNCTION, &Transfer::on_body);
+    curl.easy_setopt(easy, CURLOPT_WRITEDATA, transfer.get());
 
     if (verb == "HEAD") {
-        curl_easy_setopt(easy, CURLOPT_NOBODY, 1L);
+        curl.easy_setopt(easy, CURLOPT_NOBODY, 1L);
     } else if (!spec.body.empty() || verb == "POST") {
-        curl_easy_setopt(easy, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(spec.body.size()));
-        curl_easy_setopt(easy, CURLOPT_COPYPOSTFIELDS, spec.body.c_str());
+        curl.easy_setopt(easy, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(spec.body.size()));
+        curl.easy_setopt(easy, CURLOPT_COPYPOSTFIELDS, spec.body.c_str());
         if (verb != "POST")
-            curl_easy_setopt(easy, CURLOPT_CUSTOMREQUEST, verb.c_str());
+            curl.easy_setopt(easy, CURLOPT_CUSTOMREQUEST, verb.c_str());
     } else if (verb != "GET") {
-        curl_easy_setopt(easy, CURLOPT_CUSTOMREQUEST, verb.c_str());
+        curl.easy_setopt(easy, CURLOPT_CUSTOMREQUEST, verb.c_str());
     }
     if (!spec.referrer.empty())
-        curl_easy_setopt(easy, CURLOPT_REFERER, spec.referrer.c_str());
+        curl.easy_setopt(easy, CURLOPT_REFERER, spec.referrer.c_str());
     if (!spec.agent.empty())
-        curl_easy_setopt(easy, CURLOPT_USERAGENT, spec.agent.c_str());
+        curl.easy_setopt(easy, CURLOPT_USERAGENT, spec.agent.c_str());
     for (const std::string& line : spec.headers) {
         if (line.find(':') == std::string::npos || has_line_break(line))
             continue;
-        curl_slist* grown = curl_slist_append(transfer->m_header_list, line.c_str());
+        curl_slist* grown = curl.slist_append(transfer->m_header_list, line.c_str());
         if (!grown)
             return nullptr;
         transfer->m_header_list = grown;
     }
     if (transfer->m_header_list)
-        curl_easy_setopt(easy, CURLOPT_HTTPHEADER, transfer->m_header_list);
+        curl.easy_setopt(easy, CURLOPT_HTTPHEADER, transfer->m_header_list);
     if (!is_blank(spec.user)) {
         // Offered only when the server asks (and never to another host after
         // a redirect).
-        curl_easy_setopt(easy, CURLOPT_USERNAME, spec.user.c_str());
-        curl_easy_setopt(easy, CURLOPT_PASSWORD, spec.password.c_str());
-        curl_easy_setopt(easy, CURLOPT_HTTPAUTH, CURLAUTH_ANY);
+        curl.easy_setopt(easy, CURLOPT_USERNAME, spec.user.c_str());
+        curl.easy_setopt(easy, CURLOPT_PASSWORD, spec.password.c_str());
+        curl.easy_setopt(easy, CURLOPT_HTTPAUTH, CURLAUTH_ANY);
         transfer->m_credentials = true;
     }
-    if (!ok || curl_multi_add_handle(multi, easy) != CURLM_OK) {
+    if (!ok || curl.multi_add_handle(multi, easy) != CURLM_OK) {
         // Not added: the destructor's removal is then a harmless no-op.
         return nullptr;
     }
@@ -198,9 +197,9 @@ void Transfer::pump(int wait_ms)
 {
     auto collect = [this] {
         int running = 0;
-        curl_multi_perform(m_multi, &running);
+        m_curl.multi_perform(m_multi, &running);
         int left = 0;
-        while (CURLMsg* message = curl_multi_info_read(m_multi, &left)) {
+        while (CURLMsg* message = m_curl.multi_info_read(m_multi, &left)) {
             if (message->msg == CURLMSG_DONE && message->easy_handle == m_easy) {
                 m_done = true;
                 m_result = message->data.result;
@@ -213,7 +212,7 @@ void Transfer::pump(int wait_ms)
     collect();
     if (m_done || wait_ms <= 0 || m_paused || pending() > before)
         return;
-    curl_multi_poll(m_multi, nullptr, 0, wait_ms, nullptr);
+    m_curl.multi_poll(m_multi, nullptr, 0, wait_ms, nullptr);
     collect();
     if (m_done || m_paused)
         return;
@@ -230,7 +229,7 @@ void Transfer::resume_if_drained()
         return;
     m_paused = false;
     m_last_activity = std::chrono::steady_clock::now();
-    curl_easy_pause(m_easy, CURLPAUSE_CONT);
+    m_curl.easy_pause(m_easy, CURLPAUSE_CONT);
 }
 
 bool Transfer::wait_for_response()

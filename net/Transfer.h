@@ -1,10 +1,10 @@
 // One streamed HTTP request or URL download: headers first, then the body in pieces on demand.
 #pragma once
 
+#include "net/CurlLibrary.h"
 #include "net/DownloadBuffer.h"
 
 #include <chrono>
-#include <curl/curl.h>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -52,7 +52,7 @@ public:
 
     // Sets the transfer up and adds it to `multi`; nothing when libcurl
     // refuses the handle or the URL.
-    static std::unique_ptr<Transfer> start(CURLM* multi, const TransferSpec& spec, const TransferLimits& limits);
+    static std::unique_ptr<Transfer> start(const CurlFunctions& curl, CURLM* multi, const TransferSpec& spec, const TransferLimits& limits);
     ~Transfer();
     Transfer(const Transfer&) = delete;
     Transfer& operator=(const Transfer&) = delete;
@@ -79,7 +79,7 @@ public:
     std::optional<std::string> header(std::string_view name) const;
 
 private:
-    Transfer(CURLM* multi, CURL* easy, TransferLimits limits);
+    Transfer(const CurlFunctions& curl, CURLM* multi, CURL* easy, TransferLimits limits);
     static size_t on_header(char* data, size_t size, size_t count, void* self);
     static size_t on_body(char* data, size_t size, size_t count, void* self);
     void header_line(std::string_view line);
@@ -89,6 +89,7 @@ private:
     void resume_if_drained();
     size_t pending() const { return m_pending.size() - m_pending_pos; }
 
+    const CurlFunctions& m_curl;
     CURLM* m_multi;
     CURL* m_easy;
     curl_slist* m_header_list = nullptr;

@@ -8,6 +8,7 @@
 #include "host/HostState.h"
 #include "host/Modules.h"
 #include "host/Session.h"
+#include "system/DynamicLibrary.h"
 #include "system/Misc.h"
 #include "system/Registry.h"
 #include "system/Translator.h"
@@ -188,10 +189,12 @@ int cmd_run(const Args& args)
         state.arguments.push_back(args[i]);
     state.package_path = absolute_input;
     state.package_name = ruk::package_name_of(input);
-    if (verbose)
+    if (verbose) {
         engine.set_error_observer([](const std::string& text) {
             std::cerr << text << std::endl;
         });
+        ruk::DynamicLibrary::set_notice_sink([](const std::string& text) { std::cerr << text << std::endl; });
+    }
 
     Watchdog watchdog(engine, timeout);
     engine.run_event("_initialize");

@@ -109,6 +109,21 @@ TEST(InternetSessionTest, AServerThatNeverAnswersEndsTheRequestInTime)
     EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(4));
 }
 
+// Without libcurl the engine is simply never connected; nothing reaches a null function.
+TEST(InternetSessionTest, WithoutLibcurlTheSessionNeverOpens)
+{
+    test::SilentServer silent;
+    CurlLibrary missing("libruk-no-such-curl.so.4");
+    InternetSession session(nullptr, missing);
+    EXPECT_FALSE(session.open("agent"));
+    EXPECT_FALSE(session.is_open());
+    EXPECT_FALSE(session.connect(params(silent.address()), 500));
+    EXPECT_FALSE(session.request_url("http://127.0.0.1:1/"));
+    EXPECT_FALSE(session.read(10));
+    EXPECT_EQ(session.data_available(), 0u);
+    session.close();
+}
+
 TEST(InternetSettingsTest, TrustedHostListsAndOfflineWithoutAStore)
 {
     InternetSettings settings(nullptr);

@@ -1,0 +1,107 @@
+// The engine maps its audio and Internet libraries only once a script uses them.
+#include "tests/desktop/EngineProcess.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <cstdint>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+
+using namespace ruk::test;
+
+namespace {
+
+// Uses the sound or the Internet family when asked to, then says "ready" and
+// waits, so that its memory map can be read while it runs.
+const char* waiting_script = R"(
+event.initialize()
+    if (app.getparam(1) = inet)
+        inet.open("lazy")
+    if.end()
+    if (app.getparam(1) = sound)
+        sound.play(app.getparam(2))
+    if.end()
+    system.message("ready")
+    doevent.never(600000)
+event.end()
+)";
+
+// A short 8-bit mono wave file of silence.
+void write_silence(const std::string& path)
+{
+    auto u32 = [](std::ofstream& f, uint32_t v) { f.write(reinterpret_cast<const char*>(&v), 4); };
+    auto u16 = [](std::ofstream& f, uint16_t v) { f.write(reinterpret_cast<const char*>(&v), 2); };
+    const std::string samples(800, '\x80');
+    std::ofstream f(path, std::ios::binary);
+    f.write("RIFF", 4);
+    u32(f, 36 + static_cast<uint32_t>(samples.size()));
+    f.write("WAVEfmt ", 8);
+    u32(f, 16);
+    u16(f, 1);
+    u16(f, 1);
+    u32(f, 8000);
+    u32(f, 8000);
+    u16(f, 1);
+    u16(f, 8);
+    f.write("data", 4);
+    u32(f, static_cast<uint32_t>(samples.size()));
+    f.write(samples.data(), static_cast<std::streamsize>(samples.size()));
+}
+
+struct LazyLibraries : ::testing::Test {
+    TempRoot root;
+    std::string script;
+    void SetUp() override { script = root.write("lazy/lazy.rks", waiting_script); }
+
+    // The engine's memory map once the script has said "ready"; the engine
+    // is ended afterwards.
+    std::string maps_of_run(const std::vector<std::string>& params)
+    {
+        std::vector<std::string> args = {"--headless", "--timeout", "30", script};
+        args.insert(args.end(), params.begin(), params.end());
+        EngineProcess engine(args, root.path());
+        if (!engine.wait_for_line("ready", 20)) {
+            ADD_FAILURE() << "the engine never got ready: " << engine.err();
+            return std::string();
+        }
+        std::ifstream file("/proc/" + std::to_string(engine.pid()) + "/maps");
+        std::string maps((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+        engine.signal(SIGTERM);
+        engine.wait(20);
+        return maps;
+    }
+};
+
+bool maps_library(const std::string& maps, const std::string& name)
+{
+    return maps.find("/" + name) != std::string::npos;
+}
+
+} // namespace
+
+TEST_F(LazyLibraries, APackageThatNeitherPlaysNorFetchesMapsNeitherLibrary)
+{
+    const std::string maps = maps_of_run({});
+    ASSERT_FALSE(maps.empty());
+    EXPECT_TRUE(maps_library(maps, "libc.so")) << "the map cannot be read";
+    EXPECT_FALSE(maps_library(maps, "libSDL2"));
+    EXPECT_FALSE(maps_library(maps, "libcurl"));
+    EXPECT_FALSE(maps_library(maps, "libssl"));
+}
+
+TEST_F(LazyLibraries, EachFamilyLoadsOnlyItsOwnLibraryOnFirstUse)
+{
+    const std::string fetched = maps_of_run({"inet"});
+    EXPECT_TRUE(maps_library(fetched, "libcurl"));
+    EXPECT_FALSE(maps_library(fetched, "libSDL2"));
+
+    const std::string wave = root.write("lazy/silence.wav", "");
+    write_silence(wave);
+    ::setenv("SDL_AUDIODRIVER", "dummy", 1);
+    const std::string played = maps_of_run({"sound", wave});
+    ::unsetenv("SDL_AUDIODRIVER");
+    EXPECT_TRUE(maps_library(played, "libSDL2"));
+    EXPECT_FALSE(maps_library(played, "libcurl"));
+}
