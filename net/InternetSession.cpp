@@ -274,15 +274,11 @@ bool InternetSession::connect(const ConnectParams& params, int timeout_ms)
     return true;
 }
 
-std::optional<std::string> InternetSession::start(const TransferSpec& spec, bool empty_buffer_first)
+std::optional<std::string> InternetSession::start(const TransferSpec& spec)
 {
-    if (empty_buffer_first)
-        m_buffer = std::make_unique<DownloadBuffer>();
     m_request = Transfer::start(*m_curl, m_multi, spec, m_limits);
     if (!m_request)
         return std::nullopt;
-    if (!empty_buffer_first)
-        m_buffer = std::make_unique<DownloadBuffer>();
     if (!m_request->wait_for_response())
         return std::nullopt;
     return m_request->header("Content-Length").value_or(std::string());
@@ -291,7 +287,12 @@ std::optional<std::string> InternetSession::start(const TransferSpec& spec, bool
 std::optional<std::string> InternetSession::request(const RequestSpec& spec)
 {
     m_request.reset();
-    if (!m_multi || !m_connection || m_connection->service == Service::Ftp || offline())
+    if (!m_multi)
+        return std::nullopt;
+    // Every request starts a fresh download, also one that goes nowhere:
+    // the bytes of an earlier response are never taken for its answer.
+    m_buffer = std::make_unique<DownloadBuffer>();
+    if (!m_connection || m_connection->service == Service::Ftp || offline())
         return std::nullopt;
     TransferSpec transfer;
     transfer.url = std::string(spec.secure ? "https" : "http") + "://" + m_connection->host + ":"
@@ -304,7 +305,7 @@ std::optional<std::string> InternetSession::request(const RequestSpec& spec)
     transfer.user = m_connection->user;
     transfer.password = m_connection->password;
     transfer.allow_self_signed = spec.secure && allow_self_signed(m_connection->host);
-    return start(transfer, false);
+    return start(transfer);
 }
 
 std::optional<std::string> InternetSession::request_url(std::string_view url)
@@ -320,7 +321,7 @@ std::optional<std::string> InternetSession::request_url(std::string_view url)
     transfer.agent = m_agent;
     if (std::optional<Destination> target = NetworkPresence::parse_destination(url))
         transfer.allow_self_signed = allow_self_signed(target->host);
-    return start(transfer, true);
+    return start(transfer);
 }
 
 void InternetSession::close_request()

@@ -87,8 +87,9 @@ public:
     // Drops the connection and the request, as connect() does first.
     void disconnect();
 
-    // Sends an HTTP request on the connection and waits for the response's
-    // headers. The Content-Length the server sent ("" when it sent none);
+    // Empties the download buffer, sends an HTTP request on the connection
+    // and waits for the response's headers. The buffer is emptied also when
+    // no request can be sent (no connection, offline). The Content-Length the server sent ("" when it sent none);
     // nothing when there is no HTTP connection, the engine is offline, the
     // request is malformed or no response came.
     std::optional<std::string> request(const RequestSpec& spec);
@@ -118,7 +119,8 @@ public:
 
 private:
     bool allow_self_signed(const std::string& host) const;
-    std::optional<std::string> start(const TransferSpec& spec, bool empty_buffer_first);
+    // Starts the transfer and waits for its headers; the buffer is already fresh.
+    std::optional<std::string> start(const TransferSpec& spec);
 
     InternetSettings* m_settings;
     CurlLibrary& m_library;

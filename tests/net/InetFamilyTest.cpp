@@ -98,8 +98,12 @@ TEST_F(InetFamily, OpensUrlsDirectly)
     system.message(inet.request.url("http://)" + server.address() + R"(/chunked"))
     system.message(inet.request.url("http://127.0.0.1:)" + std::to_string(test::closed_port()) + R"(/") " [" inet.data.get() "]")
     system.message(inet.request.url("file:///etc/passwd") " " inet.request.url("not a url"))
+    // A request with no connection to go on still starts a fresh download.
+    inet.request.url("http://)" + server.address() + R"(/hello")
+    inet.read(10)
+    system.message(inet.request("GET", "/hello") " [" inet.data.get() "] " inet.data.size())
 )");
-    EXPECT_EQ(out, "5 5 hello\n0\n-1 []\n-1 -1\n");
+    EXPECT_EQ(out, "5 5 hello\n0\n-1 []\n-1 -1\n0 [] 0\n");
 }
 
 TEST_F(InetFamily, CommandsWithoutASessionAndHttp)
