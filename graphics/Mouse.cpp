@@ -3,6 +3,7 @@
 #include "graphics/InputFamilies.h"
 #include "graphics/InputHost.h"
 #include "graphics/ScriptWindow.h"
+#include "graphics/Window.h"
 #include "host/HostState.h"
 #include "system/Disk.h"
 
@@ -44,7 +45,7 @@ Result window_command(Engine& e, WindowHost& windows, InputHost& input)
     }
     if (op == "x" || op == "y") {
         const auto [x, y] = input.desktop_input().pointer();
-        const WindowRect r = windows.window(index)->geometry();
+        const WindowRect r = screen_geometry(windows, index);
         return int_to_text(op == "x" ? x - r.left : y - r.top);
     }
     if (op == "cursor") {

@@ -253,7 +253,7 @@ Result per_window(Engine& e, WindowHost& windows, int index, HostState& state, c
         return e.call_function();
     }
     if (op == "border") {
-        const WindowRect g = w.geometry(), c = w.client_rect();
+        const WindowRect g = screen_geometry(windows, index), c = w.client_rect();
         if (sub == "left")
             return int_to_text(c.left - g.left);
         if (sub == "top")
@@ -401,10 +401,12 @@ Result per_window(Engine& e, WindowHost& windows, int index, HostState& state, c
     if (op == "stayontop") {
         if (p1.empty())
             return flag_to_text(r.stays_on_top());
-        if (p1 != "0" && p1 != "1")
+        // The first character decides, as for every switch: "1..." into the
+        // band, "0..." out of it, anything else changes nothing.
+        if (p1[0] != '0' && p1[0] != '1')
             return std::nullopt;
-        r.form_style = p1 == "1" ? 3 : 0;
-        w.set_stay_on_top(p1 == "1");
+        r.form_style = p1[0] == '1' ? 3 : 0;
+        w.set_stay_on_top(p1[0] == '1');
         return std::nullopt;
     }
     if (op == "zinsertafter") {
@@ -480,6 +482,18 @@ int resolve_window(WindowHost& windows, const std::string& reference)
     if (index < 0 || index >= WindowTable::Slots || !windows.window(index))
         return -1;
     return index;
+}
+
+WindowRect screen_geometry(WindowHost& windows, int index)
+{
+    WindowRect g = windows.window(index)->geometry();
+    const int parent = windows.table().record(index).parent;
+    if (ScriptWindow* p = parent >= 0 ? windows.window(parent) : nullptr) {
+        const WindowRect origin = p->client_rect();
+        g.left += origin.left;
+        g.top += origin.top;
+    }
+    return g;
 }
 
 void register_window_family(Engine& engine, HostState& state, WindowHost& windows, Registry* registry,

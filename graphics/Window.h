@@ -24,4 +24,9 @@ void register_window_family(Engine& engine, HostState& state, WindowHost& window
 // slot. The slot, or -1 for anything else (empty included).
 int resolve_window(WindowHost& windows, const std::string& reference);
 
+// The whole window (frame included) in screen coordinates: a child window's
+// own geometry is kept in its parent's client area, so its place on the
+// screen starts from the parent's client origin.
+WindowRect screen_geometry(WindowHost& windows, int index);
+
 } // namespace ruk

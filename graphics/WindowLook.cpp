@@ -130,7 +130,10 @@ Result window_shape(Engine& e, WindowHost& windows, int index)
             e.report_error(MsgInvalidImage);
             return std::nullopt;
         }
-        if (e.param(3) != "0")
+        // A window too small for the outline grows to the picture's size
+        // even when the script asked for no resizing.
+        const WindowRect g = w.geometry();
+        if (e.param(3) != "0" || g.width < picture.width() || g.height < picture.height())
             resize_window(w, picture.width(), picture.height());
         WindowRecord& r = windows.table().record(index);
         r.outline = std::move(outline);

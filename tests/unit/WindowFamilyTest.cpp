@@ -1,5 +1,7 @@
 // The window family against in-memory windows: the table, create and close, positions, looks and pictures.
 #include "graphics/BmpFile.h"
+#include "graphics/InputFamilies.h"
+#include "graphics/InputHost.h"
 #include "graphics/JpegFile.h"
 #include "graphics/Window.h"
 #include "tests/support/MemoryWindows.h"
@@ -36,6 +38,7 @@ protected:
 
     ScriptHarness h;
     MemoryWindows windows;
+    NoInputHost pointer_at_origin;
 };
 
 TEST_F(WindowFamily, TableFillsUpAndReusesTheLowestFreeSlot)
@@ -137,6 +140,27 @@ TEST_F(WindowFamily, StatusIconTipIsCutAndDesktopBarDocks)
     EXPECT_EQ(g.width, 800);
 }
 
+TEST_F(WindowFamily, StayOnTopTakesTheFirstCharacterOfItsSwitch)
+{
+    EXPECT_EQ(run("    window.create(1, \"\", 1, 0)\n    window.1.stayontop(\"10\")\n"
+                  "    system.message(window.1.stayontop())\n"
+                  "    window.1.stayontop(\"yes\")\n    system.message(window.1.stayontop())\n"
+                  "    window.1.stayontop(\"0x\")\n    system.message(window.1.stayontop())\n"),
+              "1\n1\n0\n");
+}
+
+TEST_F(WindowFamily, ChildWindowsMeasureFromTheScreen)
+{
+    register_mouse_family(h.engine(), h.state(), windows, pointer_at_origin);
+    // The pointer of a run without a display is at 0,0.
+    EXPECT_EQ(run("    window.create()\n    window.1.pos(100, 50, 300, 200)\n    window.1.create()\n"
+                  "    window.2.pos(10, 20, 30, 40)\n"
+                  "    system.message(mouse.2.x() \" \" mouse.2.y() \" \" mouse.1.x())\n"
+                  "    system.message(window.2.border.left() window.2.border.top() window.2.border.right() "
+                  "window.2.border.bottom())\n"),
+              "-110 -70 -100\n0000\n");
+}
+
 class WindowPictures : public WindowFamily {
 protected:
     void SetUp() override
@@ -184,6 +208,14 @@ TEST_F(WindowPictures, OutlinesFromPicturesPolygonsAndEllipses)
     ASSERT_TRUE(outline.has_value());
     EXPECT_EQ(outline->polygon_count(), 4u);
     EXPECT_EQ(outline->bounds(), (OutlineRect{1, 0, 6, 4}));
+    // Without resizing a window too small for the picture still grows to it;
+    // a larger one keeps its size.
+    run("    window.1.pos(0, 0, 3, 30)\n    window.1.shape.load(\"" + path("p.bmp") + "\", 1, 0)\n");
+    EXPECT_EQ(windows.memory(1).geometry().width, 6);
+    EXPECT_EQ(windows.memory(1).geometry().height, 4);
+    run("    window.1.pos(0, 0, 9, 9)\n    window.1.shape.load(\"" + path("p.bmp") + "\", 1, 0)\n");
+    EXPECT_EQ(windows.memory(1).geometry().width, 9);
+    EXPECT_EQ(windows.memory(1).geometry().height, 9);
     run("    &pt[] = \"0^^0^^40^^0^^0^^30\"\n    window.1.shape.polygon(\"pt\")\n");
     EXPECT_EQ(windows.memory(1).geometry().width, 40);
     EXPECT_EQ(windows.memory(1).geometry().height, 30);
