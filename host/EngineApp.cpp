@@ -516,7 +516,7 @@ int EngineApp::print_families()
 void EngineApp::register_families()
 {
     FamilyContext context{m_engine, m_state, m_session, *m_registry, *this, *this, *m_desktop, *this,
-                          *m_input_host};
+                          *m_input_host, nullptr};
     ruk::register_families(context);
 }
 

@@ -4,6 +4,9 @@
 #include "core/Engine.h"
 #include "core/Language.h"
 #include "graphics/InputFamilies.h"
+#ifdef RUK_WITH_DRAW
+#include "graphics/Draw.h"
+#endif
 #include "graphics/Wave.h"
 #include "graphics/Window.h"
 #include "host/Application.h"
@@ -42,6 +45,9 @@ void window(FamilyContext& c)
 }
 void input(FamilyContext& c) { register_input_families(c.engine, c.state, c.windows, c.input); }
 void sound(FamilyContext& c) { register_sound_family(c.engine); }
+#ifdef RUK_WITH_DRAW
+void draw(FamilyContext& c) { register_draw_family(c.engine, c.bitmaps); }
+#endif
 
 // Adding a family: write its registration function beside the family and
 // add one line here.
@@ -58,6 +64,9 @@ constexpr FamilyModule Modules[] = {
     {"inet http", internet},
     {"screen mouse keyboard gesture", input},
     {"sound", sound},
+#ifdef RUK_WITH_DRAW
+    {"draw", draw},
+#endif
 };
 
 } // namespace
