@@ -111,26 +111,26 @@ Result paint_command(Engine& e, DrawState& s, const DrawTarget& target)
     int32_t height = 0;
     s.host.window_size(target.window, width, height);
     PixelRect from;
-    from.x = e.param_int(1, 0);
-    from.y = e.param_int(2, 0);
-    from.w = e.param_int(3, width - from.x);
-    from.h = e.param_int(4, height - from.y);
-    const PixelRect to {e.param_int(5, from.x), e.param_int(6, from.y), e.param_int(7, from.w),
-                        e.param_int(8, from.h)};
+    from.x = coordinate(e, 1, 0);
+    from.y = coordinate(e, 2, 0);
+    from.w = coordinate(e, 3, width - from.x);
+    from.h = coordinate(e, 4, height - from.y);
+    const PixelRect to {coordinate(e, 5, from.x), coordinate(e, 6, from.y), coordinate(e, 7, from.w),
+                        coordinate(e, 8, from.h)};
     s.host.paint_region(target.window, from, to);
     return std::string();
 }
 
 Result line_command(Engine& e, DrawTarget& t)
 {
-    const int32_t x1 = e.param_int(3, 0);
-    const int32_t y1 = e.param_int(4, 0);
+    const int32_t x1 = coordinate(e, 3, 0);
+    const int32_t y1 = coordinate(e, 4, 0);
     t.bitmap->grow(x1, y1);
-    t.canvas->pen_width = e.param_int(5, 1);
+    t.canvas->pen_width = coordinate(e, 5, 1);
     t.canvas->pen_colour = uint32_t(e.param_int(6, 0));
     if (!e.param(1).empty()) {
-        t.canvas->pen_x = e.param_int(1, 0);
-        t.canvas->pen_y = e.param_int(2, 0);
+        t.canvas->pen_x = coordinate(e, 1, 0);
+        t.canvas->pen_y = coordinate(e, 2, 0);
     }
     Canvas(*t.bitmap, *t.canvas).line_to(x1, y1);
     return std::string();
@@ -167,16 +167,16 @@ void translucent_shape(DrawState& s, DrawTarget& t, Canvas::Shape shape, int32_t
 
 Result rect_command(Engine& e, DrawState& s, DrawTarget& t)
 {
-    const int32_t x = e.param_int(1, 0);
-    const int32_t y = e.param_int(2, 0);
-    const int32_t w = e.param_int(3, 50);
-    const int32_t h = e.param_int(4, 50);
+    const int32_t x = coordinate(e, 1, 0);
+    const int32_t y = coordinate(e, 2, 0);
+    const int32_t w = coordinate(e, 3, 50);
+    const int32_t h = coordinate(e, 4, 50);
     const auto colour = uint32_t(e.param_int(5, 0));
-    const int32_t pen_width = e.param_int(6, 0);
-    const int32_t opacity = e.param_int(7, 100);
+    const int32_t pen_width = coordinate(e, 6, 0);
+    const int32_t opacity = coordinate(e, 7, 100);
     const bool corners = !e.param(8).empty();
-    const int32_t corner_w = e.param_int(8, 0);
-    const int32_t corner_h = e.param_int(9, 0);
+    const int32_t corner_w = coordinate(e, 8, 0);
+    const int32_t corner_h = coordinate(e, 9, 0);
     const int32_t d = pen_width / 2;
     t.bitmap->grow(x + w, y + h);
     if (opacity == 100) {
@@ -199,13 +199,13 @@ Result rect_command(Engine& e, DrawState& s, DrawTarget& t)
 
 Result ellipse_command(Engine& e, DrawState& s, DrawTarget& t)
 {
-    const int32_t x = e.param_int(1, 0);
-    const int32_t y = e.param_int(2, 0);
-    const int32_t w = e.param_int(3, 50);
-    const int32_t h = e.param_int(4, 50);
+    const int32_t x = coordinate(e, 1, 0);
+    const int32_t y = coordinate(e, 2, 0);
+    const int32_t w = coordinate(e, 3, 50);
+    const int32_t h = coordinate(e, 4, 50);
     const auto colour = uint32_t(e.param_int(5, 0));
-    const int32_t pen_width = e.param_int(6, 0);
-    const int32_t opacity = e.param_int(7, 100);
+    const int32_t pen_width = coordinate(e, 6, 0);
+    const int32_t opacity = coordinate(e, 7, 100);
     const int32_t d = pen_width / 2;
     t.bitmap->grow(x + w, y + h);
     if (opacity == 100) {
@@ -219,14 +219,14 @@ Result ellipse_command(Engine& e, DrawState& s, DrawTarget& t)
 
 Result polygon_command(Engine& e, DrawTarget& t)
 {
-    const int32_t x = e.param_int(1, 0);
-    const int32_t y = e.param_int(2, 0);
+    const int32_t x = coordinate(e, 1, 0);
+    const int32_t y = coordinate(e, 2, 0);
     const auto colour = uint32_t(e.param_int(3, 0));
     std::string_view name = e.param(4);
     if (!name.empty() && name[0] == '&')
         name.remove_prefix(1);
-    const int32_t pen_width = e.param_int(5, 0);
-    const int64_t scale = e.param_int(6, 100);
+    const int32_t pen_width = coordinate(e, 5, 0);
+    const int64_t scale = coordinate(e, 6, 100);
     std::vector<Canvas::Point> points;
     const int32_t number = e.vars().find(name);
     if (number >= 0) {
@@ -244,10 +244,10 @@ Result polygon_command(Engine& e, DrawTarget& t)
 
 Result getpixel_command(Engine& e, const DrawTarget& t)
 {
-    std::string out = int_to_text(t.bitmap->pixel(e.param_int(1, 0), e.param_int(2, 0)));
+    std::string out = int_to_text(t.bitmap->pixel(coordinate(e, 1, 0), coordinate(e, 2, 0)));
     for (int n = 3; n <= 11 && !e.param(n).empty(); n += 2) {
         out += "^^";
-        out += int_to_text(t.bitmap->pixel(e.param_int(n, 0), e.param_int(n + 1, 0)));
+        out += int_to_text(t.bitmap->pixel(coordinate(e, n, 0), coordinate(e, n + 1, 0)));
     }
     return out;
 }
@@ -256,16 +256,16 @@ Result size_command(Engine& e, const std::string& w2, DrawTarget& t)
 {
     Bitmap& bitmap = *t.bitmap;
     if (w2 == "size") {
-        bitmap.resize(e.param_int(1, 0), e.param_int(2, 0));
+        bitmap.resize(coordinate(e, 1, 0), coordinate(e, 2, 0));
         return std::string();
     }
     const bool width = w2 == "width";
     if (e.param(1).empty())
         return int_to_text(width ? bitmap.width() : bitmap.height());
     if (width)
-        bitmap.resize(e.param_int(1, 0), bitmap.height());
+        bitmap.resize(coordinate(e, 1, 0), bitmap.height());
     else
-        bitmap.resize(bitmap.width(), e.param_int(1, 0));
+        bitmap.resize(bitmap.width(), coordinate(e, 1, 0));
     return std::string();
 }
 
@@ -318,10 +318,18 @@ std::optional<Result> bitmap_command(Engine& e, DrawState& s, DrawTarget& t)
     return std::nullopt;
 }
 
-bool changes_nothing(const std::string& w2, const std::string& w3, bool query)
+// Rows that leave a bitmap's pixels as they are, so a window showing it
+// need not hear of them.
+bool only_reads(Engine& e)
 {
-    return w2 == "getpixel" || w2 == "save" || w2 == "paint" || w2 == "copymode" || (w2 == "text" && w3 != "" && w3 != "ex")
-        || query;
+    const std::string& w2 = e.word(2);
+    if (w2 == "getpixel" || w2 == "save" || w2 == "paint" || w2 == "copymode")
+        return true;
+    if (w2 == "width" || w2 == "height")
+        return e.param(1).empty();
+    if (w2 == "text")
+        return !e.word(3).empty() && e.word(3) != "ex";
+    return false;
 }
 
 Result draw_command(Engine& e, DrawState& s)
@@ -344,9 +352,7 @@ Result draw_command(Engine& e, DrawState& s)
     std::optional<Result> result = bitmap_command(e, s, target);
     if (!result)
         return e.call_function();
-    const std::string& w2 = e.word(2);
-    const bool query = (w2 == "width" || w2 == "height") && e.param(1).empty();
-    if (target.window >= 0 && !changes_nothing(w2, e.word(3), query))
+    if (target.window >= 0 && !only_reads(e))
         s.host.bitmap_changed(target.window);
     return *result;
 }

@@ -58,8 +58,8 @@ Result draw_copy_from(Engine& e, DrawState& s, DrawTarget& t)
             dst = src;
         return std::string();
     }
-    PixelRect from {e.param_int(1, 0), e.param_int(2, 0), e.param_int(3, dst.width()), e.param_int(4, dst.height())};
-    PixelRect to {e.param_int(5, 0), e.param_int(6, 0), e.param_int(7, from.w), e.param_int(8, from.h)};
+    PixelRect from {coordinate(e, 1, 0), coordinate(e, 2, 0), coordinate(e, 3, dst.width()), coordinate(e, 4, dst.height())};
+    PixelRect to {coordinate(e, 5, 0), coordinate(e, 6, 0), coordinate(e, 7, from.w), coordinate(e, 8, from.h)};
     const std::string& opacity = e.param(9);
     if (opacity.empty() || (opacity[0] != 'm' && opacity[0] != 'M'))
         s.effects.set_all_percentages(e.param_int(9, 100));
@@ -82,14 +82,14 @@ Result draw_brush_from(Engine& e, DrawState& s, DrawTarget& t)
         return std::nullopt;
     Bitmap& dst = *t.bitmap;
     Bitmap& src = *source.bitmap;
-    const int32_t sx = e.param_int(1, 0);
-    const int32_t sy = e.param_int(2, 0);
-    const int32_t w = e.param_int(3, dst.width());
-    const int32_t h = e.param_int(4, dst.height());
-    const int32_t dx = e.param_int(5, 0);
-    const int32_t dy = e.param_int(6, 0);
+    const int32_t sx = coordinate(e, 1, 0);
+    const int32_t sy = coordinate(e, 2, 0);
+    const int32_t w = coordinate(e, 3, dst.width());
+    const int32_t h = coordinate(e, 4, dst.height());
+    const int32_t dx = coordinate(e, 5, 0);
+    const int32_t dy = coordinate(e, 6, 0);
     const auto colour = uint32_t(e.param_int(7, 0));
-    const int32_t opacity = e.param_int(8, 100);
+    const int32_t opacity = coordinate(e, 8, 100);
     const std::string& name = e.param(9);
     const Channel channel = name.starts_with('b') ? ChannelBlue : name.starts_with('g') ? ChannelGreen : ChannelRed;
     dst.grow(dx + w, dy + h);
@@ -124,12 +124,12 @@ Result draw_compare(Engine& e, DrawState& s, DrawTarget& t)
         return std::nullopt;
     Bitmap& bitmap = *t.bitmap;
     Bitmap& against = *other.bitmap;
-    const int32_t dx = e.param_int(1, 0);
-    const int32_t dy = e.param_int(2, 0);
-    const int32_t w = e.param_int(3, against.width());
-    const int32_t h = e.param_int(4, against.height());
-    const int32_t sx = e.param_int(5, 0);
-    const int32_t sy = e.param_int(6, 0);
+    const int32_t dx = coordinate(e, 1, 0);
+    const int32_t dy = coordinate(e, 2, 0);
+    const int32_t w = coordinate(e, 3, against.width());
+    const int32_t h = coordinate(e, 4, against.height());
+    const int32_t sx = coordinate(e, 5, 0);
+    const int32_t sy = coordinate(e, 6, 0);
     const auto ignored = uint32_t(e.param_int(7, 0));
     bitmap.set_pixel_format(24);
     against.set_pixel_format(24);

@@ -88,7 +88,7 @@ Result load_icon(Engine& e, DrawTarget& t, int32_t x, int32_t y)
         e.report_error(std::string(MsgImageNotFound) + e.param(1));
         return std::nullopt;
     }
-    const QImage icon = read_icon(*path, e.param_int(4, 32), e.param_int(5, 32));
+    const QImage icon = read_icon(*path, coordinate(e, 4, 32), coordinate(e, 5, 32));
     if (icon.isNull()) {
         e.report_error(MsgInvalidImage);
         return std::nullopt;
@@ -125,8 +125,8 @@ bool is_bitmap_depth(int32_t bits)
 Result draw_load(Engine& e, DrawState&, DrawTarget& t)
 {
     const std::string ext = lower_extension(e.param(1));
-    const int32_t x = e.param_int(2, 0);
-    const int32_t y = e.param_int(3, 0);
+    const int32_t x = coordinate(e, 2, 0);
+    const int32_t y = coordinate(e, 3, 0);
     if (ext == ".ico")
         return load_icon(e, t, x, y);
     Bitmap picture;

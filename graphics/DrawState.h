@@ -1,21 +1,30 @@
 // What the draw family keeps between commands, and the commands its files share.
 #pragma once
 
+#include "core/Engine.h"
 #include "core/Text.h"
 #include "graphics/BitmapHost.h"
 #include "graphics/BitmapTable.h"
 #include "graphics/EffectSettings.h"
 
+#include <algorithm>
 #include <array>
 #include <string_view>
 
 namespace ruk {
 
-class Engine;
-
 inline constexpr const char* MsgInvalidImage = "Invalid image.";
 inline constexpr const char* MsgBadWindowIndex = "The window index is invalid.";
 inline constexpr const char* MsgImageNotFound = "Image cannot be found : ";
+
+// A position, size, pen width or opacity: int(Pn, fallback) held within
+// plus or minus 2^24, far beyond any bitmap, so that the sums the family
+// forms of two of them (x + w) never overflow.
+inline int32_t coordinate(const Engine& e, int n, int32_t fallback)
+{
+    constexpr int32_t Limit = 1 << 24;
+    return std::clamp(e.param_int(n, fallback), -Limit, Limit);
+}
 
 // A bitmap a reference names, with its canvas state; `window` is the
 // window's index for a backing bitmap, -1 for an off-screen one.

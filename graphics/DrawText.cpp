@@ -16,17 +16,17 @@ Result text_in_box(Engine& e, DrawTarget& t)
     Canvas canvas(*t.bitmap, *t.canvas);
     const std::string& text = e.param(5);
     const Canvas::TextSize size = canvas.measure(text);
-    int32_t left = e.param_int(1, 0);
-    int32_t top = e.param_int(2, 0);
+    int32_t left = coordinate(e, 1, 0);
+    int32_t top = coordinate(e, 2, 0);
     if (!e.param(3).empty()) {
-        const int32_t w = e.param_int(3, 0);
+        const int32_t w = coordinate(e, 3, 0);
         if (e.param(7) == "center")
             left += w / 2 - size.width / 2;
         else if (e.param(7) == "right")
             left += w - size.width;
     }
     if (!e.param(4).empty()) {
-        const int32_t h = e.param_int(4, 0);
+        const int32_t h = coordinate(e, 4, 0);
         if (e.param(8) == "center")
             top += h / 2 - size.height / 2;
         else if (e.param(8) == "bottom")
@@ -44,7 +44,7 @@ Result text_ex(Engine& e, DrawTarget& t)
 {
     FontSpec font;
     if (!e.param(5).empty())
-        font.pixel_size = std::abs(e.param_int(5, font.pixel_size));
+        font.pixel_size = std::min(std::abs(coordinate(e, 5, font.pixel_size)), 2000);
     if (!e.param(6).empty())
         font.colour = uint32_t(e.param_int(6, 0));
     if (!e.param(7).empty()) {
@@ -52,9 +52,9 @@ Result text_ex(Engine& e, DrawTarget& t)
         font.weight = weight == 1 ? 700 : weight;
     }
     if (!e.param(8).empty())
-        font.char_width = e.param_int(8, 0);
+        font.char_width = std::min(coordinate(e, 8, 0), 2000);
     if (!e.param(9).empty())
-        font.angle_tenths = e.param_int(9, 0) * 10;
+        font.angle_tenths = (coordinate(e, 9, 0) % 360) * 10;
     font.italic = starts_with_1(e.param(10));
     font.underline = starts_with_1(e.param(11));
     font.face = e.param(4);
@@ -62,7 +62,7 @@ Result text_ex(Engine& e, DrawTarget& t)
     Canvas canvas(*t.bitmap, *t.canvas);
     const std::string& text = e.param(3);
     if (e.word(4) != "getwidth")
-        canvas.text(e.param_int(1, 0), e.param_int(2, 0), text);
+        canvas.text(coordinate(e, 1, 0), coordinate(e, 2, 0), text);
     return int_to_text(canvas.measure(text).width);
 }
 
@@ -82,7 +82,7 @@ Result draw_text(Engine& e, DrawState&, DrawTarget& t)
         return std::string();
     }
     if (w3 == "height") {
-        font.pixel_size = std::abs(e.param_int(1, 10));
+        font.pixel_size = std::min(std::abs(coordinate(e, 1, 10)), 2000);
         return std::string();
     }
     if (w3 == "charset") {
