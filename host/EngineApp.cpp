@@ -10,6 +10,7 @@
 #include "host/Main.h"
 #include "host/SourceBuild.h"
 #include "host/Modules.h"
+#include "graphics/WindowBitmaps.h"
 #include "host/QtInputHost.h"
 #include "host/TouchFilter.h"
 #include "system/Disk.h"
@@ -526,7 +527,7 @@ int EngineApp::print_families()
 void EngineApp::register_families()
 {
     FamilyContext context{m_engine, m_state, m_session, *m_registry, *this, *this, *m_desktop, *this,
-                          *m_input_host};
+                          *m_input_host, &m_window_bitmaps};
     ruk::register_families(context);
 }
 

@@ -3,6 +3,7 @@
 
 #include "core/Engine.h"
 #include "graphics/ScriptWindow.h"
+#include "graphics/WindowBitmaps.h"
 #include "host/Application.h"
 #include "host/HostState.h"
 #include "host/Leftovers.h"
@@ -167,6 +168,7 @@ private:
     std::optional<InstanceSemaphore> m_package_semaphore;
     std::optional<InstanceSemaphore> m_family_semaphore;
     std::unique_ptr<TrukEngineWin> m_main_window;
+    WindowBitmaps m_window_bitmaps{*this}; // what the draw family draws into
     std::unique_ptr<QtInputHost> m_input_host;   // cursors and the screen; ends before the application
     std::unique_ptr<TouchFilter> m_touch_filter;
     std::string m_built_package;     // a package built from sources, removed at the end

@@ -8,6 +8,7 @@ class Registry;
 class X11Desktop;
 class WindowHost;
 class InputHost;
+class BitmapHost;
 class SystemServices;
 class ApplicationServices;
 struct HostState;
@@ -28,6 +29,9 @@ struct FamilyContext {
     X11Desktop& desktop;              // other programs' windows, messages between engines
     WindowHost& windows;              // the window table
     InputHost& input;                 // cursors, key table, screen and pointer
+    // The windows' backing bitmaps for the draw family; null gives the draw
+    // family a bitmap of its own for the engine window and no other windows.
+    BitmapHost* bitmaps = nullptr;
 };
 
 } // namespace ruk

@@ -30,7 +30,7 @@ void register_headless_families(Engine& engine, HostState& state, Session& sessi
     static std::unique_ptr<X11Desktop> desktop = X11Desktop::without_display();
     static NoWindows windows;
     static NoInputHost input;
-    FamilyContext context{engine, state, session, settings, system_services, application, *desktop, windows, input};
+    FamilyContext context{engine, state, session, settings, system_services, application, *desktop, windows, input, nullptr};
     register_families(context);
 }
 

@@ -5,6 +5,9 @@
 #include "core/Language.h"
 #include "graphics/Anim.h"
 #include "graphics/InputFamilies.h"
+#ifdef RUK_WITH_DRAW
+#include "graphics/Draw.h"
+#endif
 #include "graphics/Wave.h"
 #include "graphics/Window.h"
 #include "host/Application.h"
@@ -44,6 +47,9 @@ void window(FamilyContext& c)
 void input(FamilyContext& c) { register_input_families(c.engine, c.state, c.windows, c.input); }
 void sound(FamilyContext& c) { register_sound_family(c.engine); }
 void motion(FamilyContext& c) { register_anim_family(c.engine, c.windows); }
+#ifdef RUK_WITH_DRAW
+void draw(FamilyContext& c) { register_draw_family(c.engine, c.bitmaps); }
+#endif
 
 // Adding a family: write its registration function beside the family and
 // add one line here.
@@ -61,6 +67,9 @@ constexpr FamilyModule Modules[] = {
     {"screen mouse keyboard gesture", input},
     {"sound", sound},
     {"anim", motion},
+#ifdef RUK_WITH_DRAW
+    {"draw", draw},
+#endif
 };
 
 } // namespace

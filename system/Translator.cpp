@@ -27,6 +27,13 @@ bool is_ref_char(char c) { return is_letter(c) || is_digit(c) || c == '_' || c =
 // Characters of an inline call's name (the dotted command words).
 bool is_call_char(char c) { return is_ref_char(c) || c == '.'; }
 
+// A "-" that starts a negative number as a whole command word of a call's
+// name, as in "draw.-1.width": right after a "." and before a digit.
+bool is_negative_word_start(std::string_view text, size_t i)
+{
+    return text[i] == '-' && i > 0 && text[i - 1] == '.' && i + 1 < text.size() && is_digit(text[i + 1]);
+}
+
 // A character that can belong to a name: a call never starts right after one.
 bool belongs_to_name(char c) { return is_call_char(c) || c == '&'; }
 
@@ -192,7 +199,8 @@ std::vector<std::string> split_params(std::string_view list)
 // Wraps every inline command call in a group. A call is a name that starts
 // with a letter, "?" or "_" (the prefix that calls a function named like a
 // family) where no name character precedes it, runs over
-// letters, digits, ".", "_", ":" and "@", and is directly followed by an
+// letters, digits, ".", "_", ":", "@" (and a "-" that opens a negative
+// number word after a "."), and is directly followed by an
 // opening parenthesis; the group closes right after the call's matching
 // closing parenthesis. A name not directly followed by a parenthesis is
 // plain text and is left alone, so no marks are needed for it. Calls nested
@@ -233,7 +241,7 @@ std::string wrap_inline_calls(std::string_view text)
         }
         if ((is_letter(c) || c == '?' || c == '_') && (i == 0 || !belongs_to_name(text[i - 1]))) {
             size_t end = i + 1;
-            while (end < n && is_call_char(text[end]))
+            while (end < n && (is_call_char(text[end]) || is_negative_word_start(text, end)))
                 ++end;
             if (end < n && text[end] == tok::Open) {
                 out += tok::GroupOpen;

@@ -115,6 +115,13 @@ TEST(Translator, InlineCallsAndChoices)
     // a name glued to a digit or a reference.
     EXPECT_EQ(tr("&x = (1+2)*abc"), compiled("&x=s((1+2)*abc)"));
     EXPECT_EQ(tr("&x = 2f(1)"), compiled("&x=s(2f(1))"));
+    // A negative number may stand as a whole word of a call's name; a minus
+    // anywhere else still ends the name.
+    EXPECT_EQ(tr("system.message(draw.-1.width())"), compiled("system.message({draw.-1.width()})"));
+    EXPECT_EQ(tr("&w = draw.-1.width()"), compiled("&w=s({draw.-1.width()})"));
+    EXPECT_EQ(tr("f(draw.-12.copyfrom.-3(1))"), compiled("f({draw.-12.copyfrom.-3(1)})"));
+    EXPECT_EQ(tr("&x = 5-f(1)"), compiled("&x=s(5-{f(1)})"));
+    EXPECT_EQ(tr("&x = a.-b(1)"), compiled("&x=s(a.-{b(1)})"));
     // The inline choice: its first argument becomes a condition.
     EXPECT_EQ(tr("&r = ?(&a > 1, yes, no)"), compiled("&r=s({?({~{&a}\3" "1},yes,no)})"));
     EXPECT_EQ(tr("&r = ?(?(&a=1,1,0)=1, y, n)"), compiled("&r=s({?({~{?({~{&a}\4" "1},1,0)}\4" "1},y,n)})"));

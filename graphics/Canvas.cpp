@@ -1,0 +1,216 @@
+// Lines, rectangles, ellipses, polygons, text and icons painted straight into a bitmap's own rows.
+#include "graphics/Canvas.h"
+
+#include <QCoreApplication>
+#include <QFont>
+#include <QFontMetrics>
+#include <QGuiApplication>
+#include <QImage>
+#include <QPainter>
+#include <QPolygon>
+#include <QStringDecoder>
+
+#include <algorithm>
+
+namespace ruk {
+
+namespace {
+
+// The bitmap's memory as an image, without a copy: 24-bit rows are
+// blue-green-red bytes (Format_BGR888), 32-bit rows little-endian
+// 0xXXRRGGBB words (Format_RGB32, whose painting sets the fourth byte to
+// 255). A null image for an empty bitmap.
+QImage wrap(Bitmap& bitmap)
+{
+    if (bitmap.empty())
+        return QImage();
+    const QImage::Format format = bitmap.bytes_per_pixel() == 4 ? QImage::Format_RGB32 : QImage::Format_BGR888;
+    return QImage(bitmap.row(0), bitmap.width(), bitmap.height(), qsizetype(bitmap.stride()), format);
+}
+
+QColor qt_colour(uint32_t colour) { return QColor(colour_red(colour), colour_green(colour), colour_blue(colour)); }
+
+// A pen of the state's colour. Widths up to 1 are the one-pixel pen; a line
+// then leaves out its end point, as the classic line drawing does. Wider
+// pens have round ends and joins.
+QPen make_pen(const CanvasState& state, bool for_line)
+{
+    QPen pen(qt_colour(state.pen_colour));
+    if (state.pen_width <= 1) {
+        pen.setWidth(0);
+        pen.setCapStyle(for_line ? Qt::FlatCap : Qt::SquareCap);
+    } else {
+        pen.setWidth(state.pen_width);
+        pen.setCapStyle(Qt::RoundCap);
+        pen.setJoinStyle(Qt::RoundJoin);
+    }
+    return pen;
+}
+
+void prepare(QPainter& painter)
+{
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    painter.setRenderHint(QPainter::TextAntialiasing, false);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
+}
+
+// Script bytes as text: UTF-8 when they are valid UTF-8, else Windows-1252.
+QString script_text(std::string_view text)
+{
+    QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
+    QString decoded = utf8.decode(QByteArrayView(text.data(), qsizetype(text.size())));
+    if (!utf8.hasError())
+        return decoded;
+    static const char16_t High[32] = {
+        0x20AC, 0xFFFD, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+        0x2039, 0x0152, 0xFFFD, 0x017D, 0xFFFD, 0xFFFD, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+        0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0xFFFD, 0x017E, 0x0178,
+    };
+    QString out;
+    out.reserve(qsizetype(text.size()));
+    for (char byte : text) {
+        auto c = static_cast<unsigned char>(byte);
+        out += QChar(c >= 0x80 && c < 0xA0 ? High[c - 0x80] : char16_t(c));
+    }
+    return out;
+}
+
+QFont make_font(const FontSpec& spec)
+{
+    QFont font;
+    if (!spec.face.empty())
+        font.setFamily(QString::fromUtf8(spec.face.data(), qsizetype(spec.face.size())));
+    else
+        font.setStyleHint(QFont::SansSerif);
+    const int32_t pixels = std::clamp(spec.pixel_size, 1, 2000);
+    font.setPixelSize(pixels);
+    font.setWeight(QFont::Weight(std::clamp(spec.weight, 1, 1000)));
+    font.setItalic(spec.italic);
+    font.setUnderline(spec.underline);
+    font.setStrikeOut(spec.strike_out);
+    // A character width is an average width; a face's average is about half
+    // its em, which the stretch factor (100 = the face's own) scales.
+    if (spec.char_width > 0)
+        font.setStretch(std::clamp(int(int64_t(spec.char_width) * 200 / pixels), 1, 4000));
+    font.setStyleStrategy(QFont::NoAntialias);
+    return font;
+}
+
+} // namespace
+
+bool Canvas::fonts_available()
+{
+    if (qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
+        return true;
+    if (QCoreApplication::instance())
+        return false;
+    // Lives as long as the process: fonts handed out keep referring to it.
+    static int argc = 3;
+    static char name[] = "rukengine";
+    static char option[] = "-platform";
+    static char platform[] = "offscreen";
+    static char* argv[] = {name, option, platform, nullptr};
+    new QGuiApplication(argc, argv);
+    return true;
+}
+
+void Canvas::line_to(int32_t x, int32_t y)
+{
+    QImage image = wrap(m_bitmap);
+    if (!image.isNull()) {
+        QPainter painter(&image);
+        prepare(painter);
+        painter.setPen(make_pen(m_state, true));
+        painter.drawLine(m_state.pen_x, m_state.pen_y, x, y);
+    }
+    m_state.pen_x = x;
+    m_state.pen_y = y;
+}
+
+void Canvas::shape(Shape shape, int32_t left, int32_t top, int32_t right, int32_t bottom, int32_t corner_w,
+                   int32_t corner_h)
+{
+    QImage image = wrap(m_bitmap);
+    if (image.isNull() || right - left < 1 || bottom - top < 1)
+        return;
+    QPainter painter(&image);
+    prepare(painter);
+    painter.setPen(make_pen(m_state, false));
+    if (m_state.brush_clear)
+        painter.setBrush(Qt::NoBrush);
+    else
+        painter.setBrush(qt_colour(m_state.brush_colour));
+    // One pixel less than the box: the pen covers the box's last column and row.
+    const QRect box(left, top, right - left - 1, bottom - top - 1);
+    if (shape == Shape::Ellipse)
+        painter.drawEllipse(box);
+    else if (corner_w > 0 && corner_h > 0)
+        painter.drawRoundedRect(box, corner_w / 2.0, corner_h / 2.0, Qt::AbsoluteSize);
+    else
+        painter.drawRect(box);
+}
+
+void Canvas::fill(int32_t left, int32_t top, int32_t right, int32_t bottom)
+{
+    QImage image = wrap(m_bitmap);
+    if (image.isNull() || right <= left || bottom <= top)
+        return;
+    QPainter painter(&image);
+    painter.fillRect(QRect(left, top, right - left, bottom - top), qt_colour(m_state.brush_colour));
+}
+
+void Canvas::polygon(const std::vector<Point>& points, bool closed)
+{
+    QImage image = wrap(m_bitmap);
+    if (image.isNull() || points.empty())
+        return;
+    QPolygon polygon;
+    polygon.reserve(qsizetype(points.size()));
+    for (const Point& p : points)
+        polygon << QPoint(p.x, p.y);
+    QPainter painter(&image);
+    prepare(painter);
+    painter.setPen(make_pen(m_state, !closed));
+    if (closed) {
+        painter.setBrush(m_state.brush_clear ? QBrush(Qt::NoBrush) : QBrush(qt_colour(m_state.brush_colour)));
+        painter.drawPolygon(polygon, Qt::OddEvenFill);
+    } else {
+        painter.drawPolyline(polygon);
+    }
+}
+
+Canvas::TextSize Canvas::measure(std::string_view text) const
+{
+    if (!fonts_available())
+        return {};
+    QFontMetrics metrics(make_font(m_state.font));
+    return {metrics.horizontalAdvance(script_text(text)), metrics.height()};
+}
+
+void Canvas::text(int32_t x, int32_t y, std::string_view text)
+{
+    QImage image = wrap(m_bitmap);
+    if (image.isNull() || text.empty() || !fonts_available())
+        return;
+    const QFont font = make_font(m_state.font);
+    QPainter painter(&image);
+    prepare(painter);
+    painter.setFont(font);
+    painter.setPen(qt_colour(m_state.font.colour));
+    painter.translate(x, y);
+    if (m_state.font.angle_tenths != 0)
+        painter.rotate(-m_state.font.angle_tenths / 10.0);
+    painter.drawText(0, QFontMetrics(font).ascent(), script_text(text));
+}
+
+void Canvas::picture(const QImage& picture, int32_t x, int32_t y)
+{
+    QImage image = wrap(m_bitmap);
+    if (image.isNull() || picture.isNull())
+        return;
+    QPainter painter(&image);
+    painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
+    painter.drawImage(x, y, picture);
+}
+
+} // namespace ruk

@@ -1,0 +1,15 @@
+// The "draw" family: painting into window backing bitmaps and the off-screen bitmaps.
+#pragma once
+
+namespace ruk {
+
+class Engine;
+class BitmapHost;
+
+// Registers "draw". Window bitmaps are reached through `bitmaps`, which
+// outlives the engine's table; null gives the family a host of its own that
+// knows only the engine window's bitmap. The off-screen table, the effect
+// and deform settings and the last difference position live with the family.
+void register_draw_family(Engine& engine, BitmapHost* bitmaps);
+
+} // namespace ruk
