@@ -8,6 +8,9 @@ class Registry;
 class X11Desktop;
 class WindowHost;
 class InputHost;
+class FileDialogs;
+class Clipboard;
+class NamedBitmaps;
 class SystemServices;
 class ApplicationServices;
 struct HostState;
@@ -28,6 +31,12 @@ struct FamilyContext {
     X11Desktop& desktop;              // other programs' windows, messages between engines
     WindowHost& windows;              // the window table
     InputHost& input;                 // cursors, key table, screen and pointer
+    FileDialogs& dialogs;             // file and folder selection (cancelled without a desktop)
+    Clipboard& clipboard;             // the desktop's clipboard
+    // FIXME: the draw family's bitmaps ("main", windows, -1 to -256) are to
+    // be handed out here once its off-screen table is in; until then no
+    // bitmap has a name and clipboard pictures report "Invalid image.".
+    NamedBitmaps& bitmaps;
 };
 
 } // namespace ruk

@@ -14,6 +14,7 @@
 #include "system/Disk.h"
 #include "system/Extern.h"
 #include "system/Misc.h"
+#include "system/RukFamily.h"
 #include "system/Serial.h"
 #include "system/Settings.h"
 #include "system/Time.h"
@@ -26,8 +27,11 @@ namespace {
 
 void language(FamilyContext& c) { register_language(c.engine); }
 void time(FamilyContext& c) { register_time_family(c.engine, c.state); }
-void disk(FamilyContext& c) { register_disk_family(c.engine); }
-void system(FamilyContext& c) { register_system_family(c.engine, c.state, c.system); }
+void disk(FamilyContext& c) { register_disk_family(c.engine, c.dialogs); }
+void system(FamilyContext& c)
+{
+    register_system_family(c.engine, c.state, c.system, c.clipboard, c.bitmaps);
+}
 void settings(FamilyContext& c) { register_settings_families(c.engine, c.settings, c.session.header, &c.state); }
 void application(FamilyContext& c)
 {
@@ -42,6 +46,7 @@ void window(FamilyContext& c)
 }
 void input(FamilyContext& c) { register_input_families(c.engine, c.state, c.windows, c.input); }
 void sound(FamilyContext& c) { register_sound_family(c.engine); }
+void packages(FamilyContext& c) { register_ruk_family(c.engine, c.state, c.session); }
 
 // Adding a family: write its registration function beside the family and
 // add one line here.
@@ -58,6 +63,7 @@ constexpr FamilyModule Modules[] = {
     {"inet http", internet},
     {"screen mouse keyboard gesture", input},
     {"sound", sound},
+    {"ruk", packages},
 };
 
 } // namespace
