@@ -56,7 +56,8 @@ void answer_dialog_with(const QString& typed, int passes_left = 100)
         auto* name_box = dialog->findChild<QLineEdit*>("fileNameEdit");
         if (name_box)
             name_box->setText(typed);
-        dialog->accept();
+        // As if the user pressed Enter in the name box.
+        QMetaObject::invokeMethod(dialog, "accept", Qt::DirectConnection);
         if (dialog->isVisible())
             dialog->reject(); // a refused choice must not leave the test waiting
     });

@@ -35,7 +35,7 @@ TEST(RukPackage, AScriptBuildsAPackageThatRunsOnItsOwn)
     const std::string package = root.path() + "/made.ruk";
     // The script compiles the new package's code from source lines, writes
     // it and a data file into a folder, and packs the folder.
-    const std::string builder = R"(
+    const std::string builder = R"ruk(
 event.initialize()
     &src[0] = "event.initialize()"
     &src[1] = "    system.message(disk.file.load(notes))"
@@ -43,13 +43,13 @@ event.initialize()
     &src[3] = "    app.close()"
     &src[4] = "event.end()"
     system.message(ruk.code.compile(src, 0) ruk.code.compile(src, 1) ruk.code.compile(src, 2) ruk.code.compile(src, 3) ruk.code.compile(src, 4))
-    disk.folder.create(")" + folder + R"(")
-    disk.file.save.array.encode(")" + folder + R"(/identity.qexe", src, str.char(10))
-    disk.file.save(")" + folder + R"(/notes", "packed notes")
-    system.message(ruk.create(")" + folder + "\", \"" + package + R"(", "", "BUILTBYSCRIPT", "", "made", "", "TOOLS"))
+    disk.folder.create(")ruk" + folder + R"ruk(")
+    disk.file.save.array.encode(")ruk" + folder + R"ruk(/identity.qexe", src, str.char(10))
+    disk.file.save(")ruk" + folder + R"ruk(/notes", "packed notes")
+    system.message(ruk.create(")ruk" + folder + "\", \"" + package + R"ruk(", "", "BUILTBYSCRIPT", "", "made", "", "TOOLS"))
     app.close()
 event.end()
-)";
+)ruk";
     EngineProcess build({"--headless", "--timeout", "30", root.write("builder.rks", builder)}, root.path());
     EXPECT_EQ(build.wait(60), 0) << build.err();
     EXPECT_EQ(build.out(), "11111\n0\n") << build.err();
