@@ -33,6 +33,7 @@ class QtInputHost;
 class FileDialogs;
 class Clipboard;
 class NamedBitmaps;
+class QtMenuHost;
 class TouchFilter;
 class X11Desktop;
 class Registry;
@@ -162,6 +163,7 @@ private:
     std::unique_ptr<FileDialogs> m_dialogs;      // cancelled headless
     std::unique_ptr<Clipboard> m_clipboard;
     std::unique_ptr<NamedBitmaps> m_bitmaps;     // FIXME: the draw family's table
+    std::unique_ptr<QtMenuHost> m_menus;
     std::string m_built_package;     // a package built from sources, removed at the end
     bool m_sequence_ran = false;     // the terminate sequence has stopped the engine
     bool m_quit_requested = false;   // the application was asked to end

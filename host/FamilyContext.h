@@ -11,6 +11,7 @@ class InputHost;
 class FileDialogs;
 class Clipboard;
 class NamedBitmaps;
+class MenuHost;
 class SystemServices;
 class ApplicationServices;
 struct HostState;
@@ -37,6 +38,7 @@ struct FamilyContext {
     // be handed out here once its off-screen table is in; until then no
     // bitmap has a name and clipboard pictures report "Invalid image.".
     NamedBitmaps& bitmaps;
+    MenuHost& menus;                  // shows pop-up menus (closes them at once without a desktop)
 };
 
 } // namespace ruk

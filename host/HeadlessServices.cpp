@@ -9,6 +9,7 @@
 #include "host/HostState.h"
 #include "host/Modules.h"
 #include "system/FileDialogs.h"
+#include "system/MenuHost.h"
 #include "system/Misc.h"
 #include "system/X11Desktop.h"
 
@@ -34,10 +35,11 @@ void register_headless_families(Engine& engine, HostState& state, Session& sessi
     static NoInputHost input;
     static NoFileDialogs dialogs;
     static NoNamedBitmaps bitmaps;
+    static NoMenuHost menus;
     // Each run keeps its own clipboard; only this process sees it.
     static ProcessClipboard clipboard;
     FamilyContext context{engine,  state, session,   settings,  system_services, application, *desktop,
-                          windows, input, dialogs, clipboard, bitmaps};
+                          windows, input, dialogs, clipboard, bitmaps, menus};
     register_families(context);
 }
 

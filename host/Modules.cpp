@@ -13,6 +13,7 @@
 #include "net/Objects.h"
 #include "system/Disk.h"
 #include "system/Extern.h"
+#include "system/MenuFamily.h"
 #include "system/Misc.h"
 #include "system/RukFamily.h"
 #include "system/Serial.h"
@@ -46,6 +47,7 @@ void window(FamilyContext& c)
 }
 void input(FamilyContext& c) { register_input_families(c.engine, c.state, c.windows, c.input); }
 void sound(FamilyContext& c) { register_sound_family(c.engine); }
+void menus(FamilyContext& c) { register_menu_family(c.engine, c.menus, c.windows); }
 void packages(FamilyContext& c) { register_ruk_family(c.engine, c.state, c.session); }
 
 // Adding a family: write its registration function beside the family and
@@ -63,6 +65,7 @@ constexpr FamilyModule Modules[] = {
     {"inet http", internet},
     {"screen mouse keyboard gesture", input},
     {"sound", sound},
+    {"menu", menus},
     {"ruk", packages},
 };
 
