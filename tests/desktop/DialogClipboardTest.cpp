@@ -1,6 +1,9 @@
-// The selection dialogs and the clipboard on a real X server.
+// The selection dialogs, the clipboard and pop-up menus on a real X server.
 #include "host/QtClipboard.h"
 #include "host/QtFileDialogs.h"
+#include "host/QtMenuHost.h"
+#include "graphics/ScriptWindow.h"
+#include "system/MenuFamily.h"
 #include "system/Disk.h"
 #include "tests/desktop/EngineProcess.h"
 #include "tests/desktop/XvfbServer.h"
@@ -11,6 +14,8 @@
 #include <QApplication>
 #include <QFileDialog>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMouseEvent>
 #include <QTimer>
 
 #include <csignal>
@@ -144,4 +149,50 @@ TEST(DesktopClipboard, PicturesKeepTheirPixels)
     EXPECT_EQ(back->pixel(4, 2), 0x102030u);
     EXPECT_EQ(back->pixel(0, 0), 0xFFFFFFu);
     EXPECT_EQ(back->pixel(1, 1), 0u);
+}
+
+TEST(DesktopMenus, AClickedPopupItemRaisesClickWithItsNumber)
+{
+    XvfbServer x;
+    if (!XvfbServer::installed("Xvfb"))
+        GTEST_SKIP() << "Xvfb is not installed";
+    ASSERT_TRUE(x.running()) << x.error();
+    XApplication app(x.display());
+    QtMenuHost menus;
+    NoWindows windows;
+    ScriptHarness h;
+    register_menu_family(h.engine(), menus, windows);
+    // Once the menu is up, a click on the item with command 31.
+    menus.set_open_hook([](QMenu& menu) {
+        QTimer::singleShot(0, &menu, [&menu] {
+            for (QAction* action : menu.actions()) {
+                if (action->data().toInt() != 31)
+                    continue;
+                QPoint centre = menu.actionGeometry(action).center();
+                QMouseEvent press(QEvent::MouseButtonPress, centre, menu.mapToGlobal(centre), Qt::LeftButton,
+                                  Qt::LeftButton, Qt::NoModifier);
+                QMouseEvent release(QEvent::MouseButtonRelease, centre, menu.mapToGlobal(centre), Qt::LeftButton,
+                                    Qt::NoButton, Qt::NoModifier);
+                QApplication::sendEvent(&menu, &press);
+                QApplication::sendEvent(&menu, &release);
+                return;
+            }
+            menu.close();
+        });
+    });
+    ASSERT_TRUE(h.load(R"(
+event.initialize()
+    menu.popup.create(2)
+    menu.add.item(2, 30, First)
+    menu.add.item(2, 31, Second, 1)
+    menu.popup.show(main, 2, 100, 100, center, center)
+    system.message(menu.item.checked(2, 31, ""))
+event.end()
+event.menu:click()
+    system.message(menu.getitem() menu.item.checked(2, 31, ""))
+event.end()
+)"));
+    h.run();
+    // Checked before the click and so unchecked by the first call.
+    EXPECT_EQ(h.output(), "1\n310\n");
 }
