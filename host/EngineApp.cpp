@@ -11,7 +11,10 @@
 #include "host/SourceBuild.h"
 #include "host/Modules.h"
 #include "graphics/WindowBitmaps.h"
+#include "host/QtClipboard.h"
+#include "host/QtFileDialogs.h"
 #include "host/QtInputHost.h"
+#include "host/QtMenuHost.h"
 #include "host/TouchFilter.h"
 #include "system/Disk.h"
 #include "system/DynamicLibrary.h"
@@ -133,6 +136,10 @@ EngineApp::EngineApp(EngineOptions options) : m_options(std::move(options)), m_e
     m_state.headless = m_options.headless;
     m_desktop = std::make_unique<X11Desktop>();
     m_input_host = std::make_unique<QtInputHost>(*this, m_state.headless);
+    m_dialogs = m_state.headless ? std::unique_ptr<FileDialogs>(new NoFileDialogs) : std::make_unique<QtFileDialogs>();
+    m_clipboard = std::make_unique<QtClipboard>();
+    m_bitmaps = std::make_unique<NoNamedBitmaps>();
+    m_menus = std::make_unique<QtMenuHost>();
     m_touch_filter = std::make_unique<TouchFilter>(m_state, [this](const char* name) { raise(name, 0, true, true); });
     m_idle_timer.setSingleShot(true);
     connect(&m_idle_timer, &QTimer::timeout, this, [this] { idle_pass(); });
@@ -526,8 +533,8 @@ int EngineApp::print_families()
 
 void EngineApp::register_families()
 {
-    FamilyContext context{m_engine, m_state, m_session, *m_registry, *this, *this, *m_desktop, *this,
-                          *m_input_host, &m_window_bitmaps};
+    FamilyContext context{m_engine,     m_state,    m_session,   *m_registry,       *this,    *this, *m_desktop, *this,
+                          *m_input_host, *m_dialogs, *m_clipboard, *m_bitmaps, *m_menus, &m_window_bitmaps};
     ruk::register_families(context);
 }
 

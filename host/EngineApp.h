@@ -31,6 +31,10 @@ namespace ruk {
 
 class TrukEngineWin;
 class QtInputHost;
+class FileDialogs;
+class Clipboard;
+class NamedBitmaps;
+class QtMenuHost;
 class TouchFilter;
 class X11Desktop;
 class Registry;
@@ -171,6 +175,10 @@ private:
     WindowBitmaps m_window_bitmaps{*this}; // what the draw family draws into
     std::unique_ptr<QtInputHost> m_input_host;   // cursors and the screen; ends before the application
     std::unique_ptr<TouchFilter> m_touch_filter;
+    std::unique_ptr<FileDialogs> m_dialogs;      // cancelled headless
+    std::unique_ptr<Clipboard> m_clipboard;
+    std::unique_ptr<NamedBitmaps> m_bitmaps;     // FIXME: the draw family's table
+    std::unique_ptr<QtMenuHost> m_menus;
     std::string m_built_package;     // a package built from sources, removed at the end
     bool m_sequence_ran = false;     // the terminate sequence has stopped the engine
     bool m_quit_requested = false;   // the application was asked to end

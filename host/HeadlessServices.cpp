@@ -2,11 +2,14 @@
 #include "host/HeadlessServices.h"
 
 #include "core/Engine.h"
+#include "graphics/Clipboard.h"
 #include "graphics/InputHost.h"
 #include "graphics/ScriptWindow.h"
 #include "host/FamilyContext.h"
 #include "host/HostState.h"
 #include "host/Modules.h"
+#include "system/FileDialogs.h"
+#include "system/MenuHost.h"
 #include "system/Misc.h"
 #include "system/X11Desktop.h"
 
@@ -30,7 +33,13 @@ void register_headless_families(Engine& engine, HostState& state, Session& sessi
     static std::unique_ptr<X11Desktop> desktop = X11Desktop::without_display();
     static NoWindows windows;
     static NoInputHost input;
-    FamilyContext context{engine, state, session, settings, system_services, application, *desktop, windows, input, nullptr};
+    static NoFileDialogs dialogs;
+    static NoNamedBitmaps bitmaps;
+    static NoMenuHost menus;
+    // Each run keeps its own clipboard; only this process sees it.
+    static ProcessClipboard clipboard;
+    FamilyContext context{engine,  state, session,   settings,  system_services, application, *desktop,
+                          windows, input, dialogs, clipboard, bitmaps, menus};
     register_families(context);
 }
 

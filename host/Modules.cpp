@@ -17,7 +17,9 @@
 #include "net/Objects.h"
 #include "system/Disk.h"
 #include "system/Extern.h"
+#include "system/MenuFamily.h"
 #include "system/Misc.h"
+#include "system/RukFamily.h"
 #include "system/Serial.h"
 #include "system/Settings.h"
 #include "system/Time.h"
@@ -30,8 +32,11 @@ namespace {
 
 void language(FamilyContext& c) { register_language(c.engine); }
 void time(FamilyContext& c) { register_time_family(c.engine, c.state); }
-void disk(FamilyContext& c) { register_disk_family(c.engine); }
-void system(FamilyContext& c) { register_system_family(c.engine, c.state, c.system); }
+void disk(FamilyContext& c) { register_disk_family(c.engine, c.dialogs); }
+void system(FamilyContext& c)
+{
+    register_system_family(c.engine, c.state, c.system, c.clipboard, c.named_bitmaps);
+}
 void settings(FamilyContext& c) { register_settings_families(c.engine, c.settings, c.session.header, &c.state); }
 void application(FamilyContext& c)
 {
@@ -50,6 +55,8 @@ void motion(FamilyContext& c) { register_anim_family(c.engine, c.windows); }
 #ifdef RUK_WITH_DRAW
 void draw(FamilyContext& c) { register_draw_family(c.engine, c.bitmaps); }
 #endif
+void menus(FamilyContext& c) { register_menu_family(c.engine, c.menus, c.windows); }
+void packages(FamilyContext& c) { register_ruk_family(c.engine, c.state, c.session); }
 
 // Adding a family: write its registration function beside the family and
 // add one line here.
@@ -70,6 +77,8 @@ constexpr FamilyModule Modules[] = {
 #ifdef RUK_WITH_DRAW
     {"draw", draw},
 #endif
+    {"menu", menus},
+    {"ruk", packages},
 };
 
 } // namespace

@@ -619,20 +619,42 @@ PackageWriteResult write_package(const PackageWriteOptions& options, const Packa
         put_field(head, at + SizeWidth, NameWidth, entries[i].stored_name, ' ');
     }
 
-    FileHandle out(::open(options.output_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
+    // The package is written beside the output and renamed into place, so
+    // that a failed write never leaves a broken package where a good one
+    // stood (a script rebuilding its own package, say). The name ends in "_",
+    // which no writer packs. A link, or a folder where nothing new can be
+    // made, is written through in place.
+    struct stat link_stat {};
+    const bool is_link = ::lstat(options.output_path.c_str(), &link_stat) == 0 && S_ISLNK(link_stat.st_mode);
+    std::string writing_path = options.output_path + ".writing_";
+    FileHandle out;
+    if (!is_link)
+        out.reset(::open(writing_path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666));
+    if (!out) {
+        writing_path.clear();
+        out.reset(::open(options.output_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
+    }
     if (!out)
         return PackageWriteResult::CannotCreateOutput;
+    auto fail = [&](PackageWriteResult result) {
+        out.reset();
+        if (!writing_path.empty())
+            ::unlink(writing_path.c_str());
+        return result;
+    };
     if (!write_all(out.get(), head.data(), head.size()))
-        return PackageWriteResult::CannotCreateOutput;
+        return fail(PackageWriteResult::CannotCreateOutput);
     for (const WriterEntry& entry : entries) {
         FileHandle in(open_with_retries(entry.data_path, options.open_retries));
         // The data must be exactly as long as the directory says; a file
         // that shrank since it was measured cannot be packed.
         if (!in || !copy_range(in.get(), 0, entry.stored_size, out.get()))
-            return PackageWriteResult::CannotOpenFile;
+            return fail(PackageWriteResult::CannotOpenFile);
     }
     if (::close(out.release()) != 0)
-        return PackageWriteResult::CannotCreateOutput;
+        return fail(PackageWriteResult::CannotCreateOutput);
+    if (!writing_path.empty() && ::rename(writing_path.c_str(), options.output_path.c_str()) != 0)
+        return fail(PackageWriteResult::CannotCreateOutput);
     return PackageWriteResult::Written;
 }
 

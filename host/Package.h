@@ -134,8 +134,9 @@ struct PackageWriteOptions {
 // next-to-last character is "_", and the output file itself. Media files
 // (see is_media_name) are stored as they are; any other file is compressed
 // into a private temporary folder first and stored under its name + "__".
-// The temporary files are removed whatever the outcome; an output file left
-// after CannotOpenFile is incomplete.
+// The temporary files are removed whatever the outcome. The package is
+// written beside the output and renamed into place, so that on any failure
+// an existing output file stays as it was (a link is written through).
 PackageWriteResult write_package(const PackageWriteOptions& options, const PackageHeader& current);
 
 // A sentence for a writer result, for messages.

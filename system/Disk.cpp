@@ -1,5 +1,6 @@
 // The "disk" family: files, folders and drives, and the plain file helpers behind it.
 #include "system/Disk.h"
+#include "system/DialogBox.h"
 
 #include "host/FileIo.h"
 
@@ -1180,13 +1181,14 @@ Result drive_ops(Engine& e)
 
 } // namespace
 
-void register_disk_family(Engine& engine)
+void register_disk_family(Engine& engine, FileDialogs& dialogs)
 {
     auto state = std::make_shared<DiskState>();
-    engine.register_family("disk", [state](Engine& e) -> Result {
+    auto dialog_box = std::make_shared<DialogBox>(dialogs);
+    engine.register_family("disk", [state, dialog_box](Engine& e) -> Result {
         const std::string& group = e.word(1);
         if (group == "dialogbox")
-            return std::string(); // FIXME: the selection dialogs answer once the dialog host exists
+            return dialog_box->handle(e);
         if (group == "file")
             return file_ops(e, *state);
         if (group == "folder")

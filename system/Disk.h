@@ -12,8 +12,11 @@ namespace ruk {
 
 class Compressor;
 class Engine;
+class FileDialogs;
 
-void register_disk_family(Engine& engine);
+// Registers "disk"; the selection dialogs go to `dialogs`, which must outlive
+// the engine's handler table.
+void register_disk_family(Engine& engine, FileDialogs& dialogs);
 
 namespace disk {
 

@@ -19,6 +19,9 @@ namespace ruk {
 namespace {
 
 constexpr int PlatformId = 2;
+constexpr const char* MsgInvalidImage = "Invalid image.";
+// Clipboard texts reach scripts with less than 256000 characters.
+constexpr size_t MaxClipboardText = 255999;
 
 // Scripts write paths as the disk family reads them: either separator, drive
 // letters, letter case found in the working folder. A path that names an
@@ -59,8 +62,9 @@ namespace {
 // only this family reads.
 class SystemFamily {
 public:
-    SystemFamily(HostState& state, SystemServices& services)
-        : m_state(state), m_services(services), m_processes(native_path), m_shell(m_processes, m_last_os_error)
+    SystemFamily(HostState& state, SystemServices& services, Clipboard& clipboard, NamedBitmaps& bitmaps)
+        : m_state(state), m_services(services), m_clipboard(clipboard), m_bitmaps(bitmaps), m_processes(native_path),
+          m_shell(m_processes, m_last_os_error)
     {
     }
     SystemFamily(const SystemFamily&) = delete;
@@ -78,10 +82,13 @@ private:
     Result process(Engine& e);
     bool set_switch(Engine& e);
     Result dialog(Engine& e);
+    Result clipboard(Engine& e);
     void note_error(int code) { m_last_os_error = code; }
 
     HostState& m_state;
     SystemServices& m_services;
+    Clipboard& m_clipboard;
+    NamedBitmaps& m_bitmaps;
     ProcessSlots m_processes;
     LoadedLibraries m_libraries;
     int m_last_os_error = 0;
@@ -129,11 +136,8 @@ Result SystemFamily::handle(Engine& e)
         m_platform = PlatformId;
         return std::string("LINUX");
     }
-    if (op == "clipboard") {
-        // FIXME: the clipboard commands belong to the dialogs and clipboard
-        // work; until it is there they answer with the empty text.
-        return std::string();
-    }
+    if (op == "clipboard")
+        return clipboard(e);
     if (op == "language")
         return user_language();
     if (op == "execute")
@@ -305,11 +309,58 @@ Result SystemFamily::dialog(Engine& e)
     return int_to_text(answer);
 }
 
+// Texts and pictures through the desktop's clipboard. A picture goes to and
+// from a bitmap the script names; a name no bitmap has is a script error.
+Result SystemFamily::clipboard(Engine& e)
+{
+    const std::string& op = e.word(2);
+    const std::string& which = e.word(3);
+    if (op == "clear") {
+        m_clipboard.clear();
+        return std::string();
+    }
+    if (op == "get" && which == "format") {
+        if (m_clipboard.has_image())
+            return std::string("bitmap");
+        return std::string(m_clipboard.has_text() ? "text" : "unknown");
+    }
+    if ((op == "get" || op == "set") && which == "image") {
+        Bitmap* bitmap = m_bitmaps.bitmap(e.param(1));
+        if (!bitmap) {
+            e.report_error(MsgInvalidImage);
+            return std::nullopt;
+        }
+        if (op == "set") {
+            m_clipboard.set_image(*bitmap);
+        } else if (std::optional<Bitmap> picture = m_clipboard.image()) {
+            // The bitmap takes the picture's size and pixels, and keeps its own depth.
+            if (bitmap->resize(picture->width(), picture->height())) {
+                for (int32_t y = 0; y < picture->height(); ++y)
+                    for (int32_t x = 0; x < picture->width(); ++x)
+                        bitmap->set_pixel(x, y, picture->pixel(x, y));
+            }
+        }
+        return std::string();
+    }
+    if (op == "get" && which == "text") {
+        std::string text = m_clipboard.text();
+        if (text.size() > MaxClipboardText)
+            text.resize(MaxClipboardText);
+        return text;
+    }
+    if (op == "set" && which == "text") {
+        m_clipboard.set_text(e.param(1));
+        return std::string();
+    }
+    return e.call_function();
+}
+
 } // namespace
 
-void register_system_family(Engine& engine, HostState& state, SystemServices& services)
+void register_system_family(Engine& engine, HostState& state, SystemServices& services, Clipboard& clipboard,
+                            NamedBitmaps& bitmaps)
 {
-    auto family = std::make_shared<SystemFamily>(state, services);
+    auto family = std::make_shared<SystemFamily>(state, services, clipboard, bitmaps);
     engine.register_family("system", [family](Engine& e) { return family->handle(e); });
 }
 

@@ -1,6 +1,7 @@
 // The "system" family: questions about the machine and the engine, programs, message boxes and start-up switches.
 #pragma once
 
+#include "graphics/Clipboard.h"
 #include "system/MachineInfo.h"
 #include "system/MessageBox.h"
 #include "system/ProcessSlots.h"
@@ -43,7 +44,9 @@ public:
 // Registers "system". The family keeps its own state (process slots, loaded
 // libraries, the last system error) for as long as the engine keeps the
 // handler; letting it go reaps the ended programs and unloads the libraries.
-// `state` and `services` must outlive the engine's handler table.
-void register_system_family(Engine& engine, HostState& state, SystemServices& services);
+// `state`, `services`, `clipboard` and `bitmaps` must outlive the engine's
+// handler table.
+void register_system_family(Engine& engine, HostState& state, SystemServices& services, Clipboard& clipboard,
+                            NamedBitmaps& bitmaps);
 
 } // namespace ruk

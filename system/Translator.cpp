@@ -56,13 +56,17 @@ std::string_view strip_comment(std::string_view line)
 }
 
 // 100 for an unclosed literal, 101 for parentheses that do not pair up
-// (a ")" before its "(" counts as unbalanced too), otherwise 1.
+// (a ")" before its "(" counts as unbalanced too), otherwise 1. A line end
+// inside a literal counts as an unclosed literal: the compiled line would
+// be split in two in the code file.
 int check_line(std::string_view line)
 {
     bool in_literal = false;
     int64_t depth = 0;
     bool went_negative = false;
     for (char c : line) {
+        if (in_literal && (c == '\r' || c == '\n'))
+            return TranslateOpenString;
         if (c == '"') {
             in_literal = !in_literal;
         } else if (!in_literal) {

@@ -170,6 +170,7 @@ int cmd_run(const Args& args)
             std::fprintf(stderr, "rukc run: cannot read the package %s\n", input.c_str());
             return 1;
         }
+        state.running_family_id = session.header.family_id;
         std::string code_file = session.prepare_code();
         if (::chdir(session.working_folder.c_str()) != 0 || !engine.code().load_code(code_file)) {
             std::fprintf(stderr, "rukc run: the package %s has no readable code\n", input.c_str());

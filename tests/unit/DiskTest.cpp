@@ -431,7 +431,7 @@ TEST_F(DiskFamily, FoldersAndDeletes)
     system.message(disk.folder.create("a\b\c") disk.folder.exists("a\b\c\") disk.folder.exists("f.txt"))
     system.message(disk.folder.remove("a\b") disk.folder.remove("a\b\c") disk.folder.exists("a\b\c"))
     system.message(disk.file.delete("f.txt") disk.file.delete("f.txt") disk.file.delete("a"))
-    system.message("[" disk.dialogbox.file("*.txt") "]")
+    system.message("[" disk.dialogbox.open("Pick", "", "", "txt") "]")
     )");
     EXPECT_EQ(out, "110\n010\n100\n[]\n");
     EXPECT_EQ(leftovers(), (std::vector<std::string> {"a"}));

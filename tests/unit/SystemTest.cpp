@@ -258,7 +258,9 @@ TEST_F(SystemFamily, UniqueIdsFollowThePatternAndDiffer)
 TEST_F(SystemFamily, SwitchesServicesAndUnknownWords)
 {
     RecordingServices services;
-    register_system_family(h.engine(), h.state(), services);
+    ProcessClipboard clipboard;
+    NoNamedBitmaps bitmaps;
+    register_system_family(h.engine(), h.state(), services, clipboard, bitmaps);
     std::string out = run(R"(
     system._hidden(1)
     system._showintaskbar(1x)
