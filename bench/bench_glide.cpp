@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
+#include <fcntl.h>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -112,8 +113,14 @@ pid_t start_xvfb(std::string& display)
     for (auto& a : args)
         argv.push_back(a.data());
     argv.push_back(nullptr);
+    // Its complaints about displays already taken are no news.
+    posix_spawn_file_actions_t quiet;
+    posix_spawn_file_actions_init(&quiet);
+    posix_spawn_file_actions_addopen(&quiet, 2, "/dev/null", O_WRONLY, 0);
     pid_t pid = 0;
-    if (posix_spawnp(&pid, "Xvfb", nullptr, nullptr, argv.data(), environ) != 0) {
+    const int spawned = posix_spawnp(&pid, "Xvfb", &quiet, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&quiet);
+    if (spawned != 0) {
         ::close(fds[0]);
         ::close(fds[1]);
         return 0;
