@@ -129,9 +129,6 @@ public:
     // Milliseconds on the clock the animation timers run on.
     virtual int64_t motion_clock_ms() { return 0; }
     // A window's animation timer has started: the host ticks it from now on.
-    // FIXME: the engine window does not tick motion, drag or throw windows
-    // yet; its mouse handlers and a 20 ms tick are to drive Motion and
-    // WindowDrag.
     virtual void animation_started(int) {}
 
 protected:

@@ -131,7 +131,12 @@ pid_t spawn_detached(const std::string& program, const std::vector<std::string>&
 
 } // namespace
 
-EngineApp::EngineApp(EngineOptions options) : m_options(std::move(options)), m_engine(this)
+EngineApp::EngineApp(EngineOptions options)
+    : m_options(std::move(options)), m_engine(this),
+      m_anim(m_table, [this] { return tick_ms(); }, [this](int index) {
+          if (auto* w = dynamic_cast<TrukEngineWin*>(m_table.window(index)))
+              w->AnimEngineTimer();
+      })
 {
     m_state.headless = m_options.headless;
     m_desktop = std::make_unique<X11Desktop>();

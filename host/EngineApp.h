@@ -2,6 +2,7 @@
 #pragma once
 
 #include "core/Engine.h"
+#include "host/AnimEngine.h"
 #include "graphics/ScriptWindow.h"
 #include "graphics/WindowBitmaps.h"
 #include "host/Application.h"
@@ -101,6 +102,8 @@ public:
     int message_box(std::string_view text, std::string_view caption, uint32_t flags, int default_button) override;
     int64_t tick_ms() override;
     void terminate_application() override;
+    // A box is about to open: no window keeps following the pointer.
+    void clear_drag_state() override;
 
     // ApplicationServices
     void terminate_sequence() override;
@@ -126,6 +129,8 @@ public:
     WindowRect screen() override;
     uint64_t find_window(std::string_view caption) override;
     void repaint_area(const WindowRect& area) override;
+    int64_t motion_clock_ms() override { return tick_ms(); }
+    void animation_started(int index) override;
 
     // Writes the composed picture of every visible window to the snapshot
     // file given on the command line; false when none was given or it
@@ -192,6 +197,7 @@ private:
     RunLock m_folder_lock;           // marks the working folder as in use
     RunLock m_built_lock;            // marks the package built from sources as in use
     pid_t m_restarted = 0;           // the engine started again with "/norestart"
+    AnimEngine m_anim;               // every window's 20 ms animation tick
 };
 
 } // namespace ruk

@@ -75,6 +75,17 @@ bool EngineApp::write_snapshot()
     return image_copy(picture).save(QString::fromStdString(m_options.snapshot), "PNG");
 }
 
+void EngineApp::animation_started(int)
+{
+    m_anim.schedule();
+}
+
+void EngineApp::clear_drag_state()
+{
+    for (int i = 0; i < WindowTable::Slots; ++i)
+        m_table.record(i).motion.set_drag_state(0);
+}
+
 void EngineApp::close_script_windows()
 {
     for (int i = 1; i < WindowTable::Slots; ++i)

@@ -77,65 +77,72 @@ void TrukEngineWin::raise(const char* name, bool immediate)
     m_app.raise(name, m_index, immediate, true);
 }
 
+// Where a screen point lies in the client area, by the engine's own record
+// of where the window is: asking the window system would lag behind a window
+// that has just been moved (a window manager applies moves later), and the
+// drag would overshoot.
+QPoint TrukEngineWin::cursor_inside(const QPoint& global) const
+{
+    const QWidget* parent = parentWidget();
+    const QPoint origin = parent ? parent->mapToGlobal(QPoint(0, 0)) : QPoint(0, 0);
+    return global - origin - QWidget::geometry().topLeft();
+}
+
 void TrukEngineWin::FormMouseDown(QMouseEvent* event)
 {
     if (event->button() != Qt::LeftButton)
         return;
+    setFocus(Qt::MouseFocusReason);
     WindowRecord& r = record();
-    r.grab_x = event->position().toPoint().x();
-    r.grab_y = event->position().toPoint().y();
-    m_dragging = r.movable;
-    m_dragged = false;
+    const QPoint global = event->globalPosition().toPoint();
+    const QPoint inside = cursor_inside(global);
+    const WindowRect place = geometry();
+    if (m_drag.press(r.motion, drag_settings(), DragPoint{inside.x(), inside.y()}, DragPoint{place.left, place.top},
+                     DragPoint{global.x(), global.y()}, m_app.motion_clock_ms())) {
+        r.grab_x = inside.x();
+        r.grab_y = inside.y();
+    }
     raise("mouse:down");
 }
 
 void TrukEngineWin::FormMouseMove(QMouseEvent* event)
 {
-    QPoint now = event->globalPosition().toPoint();
-    if (m_dragging && (event->buttons() & Qt::LeftButton))
-        drag_to(now);
-    if (now != m_seen[0])
-        raise("mouse:move");
-    m_seen[0] = m_seen[1];
-    m_seen[1] = now;
-}
-
-// FIXME: throwing (speed and friction after the release) comes with motion;
-// a drag moves the window with the cursor, along its axis, kept inside its
-// parent area (the screen for a top-level window) unless it may go out.
-void TrukEngineWin::drag_to(const QPoint& global)
-{
     WindowRecord& r = record();
-    const QWidget* parent = parentWidget();
-    QPoint origin = parent ? parent->mapToGlobal(QPoint(0, 0)) : QPoint(0, 0);
-    QPoint to = global - origin - QPoint(r.grab_x, r.grab_y);
-    const QRect here = frameGeometry();
-    if (r.drag_axis == 1)
-        to.setY(here.y());
-    else if (r.drag_axis == 2)
-        to.setX(here.x());
-    if (!r.can_go_out) {
-        QRect area = parent ? parent->rect() : (screen() ? screen()->geometry() : QRect(0, 0, 0, 0));
-        to.setX(std::clamp(to.x(), area.left(), std::max(area.left(), area.left() + area.width() - here.width())));
-        to.setY(std::clamp(to.y(), area.top(), std::max(area.top(), area.top() + area.height() - here.height())));
+    const QPoint global = event->globalPosition().toPoint();
+    const QPoint inside = cursor_inside(global);
+    const WindowRect place = geometry();
+    m_drag.set_grab(DragPoint{r.grab_x, r.grab_y});
+    const DragSettings settings = drag_settings();
+    const WindowDrag::Step step =
+        m_drag.move(r.motion, r.target_left, r.target_top, settings, DragPoint{global.x(), global.y()},
+                    DragPoint{inside.x(), inside.y()}, DragPoint{place.left, place.top}, motion_limits(),
+                    m_app.state().finger_driven, m_app.motion_clock_ms());
+    if (step.moved) {
+        place_at_target(settings.drag_axis != 2, settings.drag_axis != 1);
+        raise("move");
     }
-    if (to == here.topLeft())
-        return;
-    move(to);
-    r.target_left = static_cast<float>(to.x()) * 100.0f;
-    r.target_top = static_cast<float>(to.y()) * 100.0f;
-    m_dragged = true;
-    raise("move");
+    if (step.mouse_moved && still_in_table())
+        raise("mouse:move");
 }
 
 void TrukEngineWin::FormMouseUp(QMouseEvent* event)
 {
     if (event->button() == Qt::LeftButton) {
-        const bool moved = m_dragging && m_dragged;
-        m_dragging = false;
+        WindowRecord& r = record();
+        const QPoint global = event->globalPosition().toPoint();
+        const WindowRect place = geometry();
+        const WindowRect screen = m_app.screen();
+        const WindowDrag::Release release =
+            m_drag.release(r.motion, drag_settings(), DragPoint{global.x(), global.y()},
+                           DragPoint{place.left, place.top}, DragPoint{screen.width, screen.height},
+                           m_app.motion_clock_ms());
         raise("mouse:up");
-        if (!moved)
+        if (release.click) {
             raise("mouse:click");
+        } else if (release.thrown) {
+            raise("anim:start");
+            m_app.animation_started(m_index);
+        }
     } else if (event->button() == Qt::RightButton) {
         if (record().close_on_right_click) {
             close_window();

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "graphics/ScriptWindow.h"
+#include "host/WindowDrag.h"
 
 #include <QImage>
 #include <QSystemTrayIcon>
@@ -59,6 +60,13 @@ public:
     // Lets the engine window's timers raise their events; the start-up
     // events have returned. Script windows tick from their creation.
     void start_timers();
+
+    // One tick of the window's animation timer: the motion moves the
+    // target, the window goes there, and the motion's events are raised.
+    // The window is in place before "anim:move" and "anim:end" run.
+    void AnimEngineTimer();
+    // How far the window may go inside its parent (or the screen).
+    MotionLimits motion_limits() const;
 
     // ScriptWindow
     uint64_t handle() const override;
@@ -138,7 +146,13 @@ private:
     void update_mask();
     // The backing bitmap grows to the window's size.
     void grow_backing();
-    void drag_to(const QPoint& global);
+    // Moves the real window to its target position on the chosen axes;
+    // the window system is not waited for.
+    void place_at_target(bool horizontal, bool vertical);
+    DragSettings drag_settings();
+    QPoint cursor_inside(const QPoint& global) const;
+    // True while this object is still the window of its slot and not closing.
+    bool still_in_table() const;
     void status_icon_activated(int reason);
 
     EngineApp& m_app;
@@ -148,9 +162,7 @@ private:
     bool m_closing_for_shutdown = false;
     bool m_timers_held = false;  // the engine window during the start-up events
     bool m_minimized = false;
-    bool m_dragging = false;   // the left button went down on a movable window
-    bool m_dragged = false;    // and the window has moved since
-    QPoint m_seen[2];  // the cursor at the last two move notifications
+    WindowDrag m_drag; // grab point, press time and cursor history of the left button
     QTimer m_ruk_timer;
     QTimer m_window_timer;
     std::unique_ptr<QSystemTrayIcon> m_status_icon;

@@ -10,6 +10,9 @@
 #include <QPixmap>
 #include <QScreen>
 
+#include <algorithm>
+#include <cmath>
+
 namespace ruk {
 
 WindowRect TrukEngineWin::geometry() const
@@ -310,6 +313,68 @@ void TrukEngineWin::set_desktop_bar_area(int edge, const WindowRect& area)
     x11_set_struts(m_app.display(), static_cast<uint32_t>(winId()), edge, std::max(0, length), start, end);
     // FIXME: X11 sends no position notice for docks; "appbar:poschanged"
     // is not raised.
+}
+
+} // namespace ruk
+
+namespace ruk {
+
+bool TrukEngineWin::still_in_table() const
+{
+    return !m_closing_for_shutdown && m_app.table().window(m_index) == this && !m_app.engine().stopped();
+}
+
+DragSettings TrukEngineWin::drag_settings()
+{
+    const WindowRecord& r = record();
+    return DragSettings{r.movable, r.drag_axis, r.can_go_out};
+}
+
+// The parent area is the parent window's client area, else the primary
+// screen; the window counts with its frame.
+MotionLimits TrukEngineWin::motion_limits() const
+{
+    const QWidget* parent = parentWidget();
+    QSize area;
+    if (parent) {
+        area = parent->size();
+    } else {
+        const QScreen* primary = QGuiApplication::primaryScreen();
+        area = primary ? primary->geometry().size() : QSize(0, 0);
+    }
+    const QRect frame = frameGeometry();
+    return MotionLimits{area.width() - frame.width(), area.height() - frame.height()};
+}
+
+void TrukEngineWin::place_at_target(bool horizontal, bool vertical)
+{
+    const WindowRecord& r = record();
+    const QPoint here = pos();
+    QPoint to = here;
+    if (horizontal)
+        to.setX(static_cast<int>(std::lround(std::clamp(r.target_left / 100.0f, -1e8f, 1e8f))));
+    if (vertical)
+        to.setY(static_cast<int>(std::lround(std::clamp(r.target_top / 100.0f, -1e8f, 1e8f))));
+    if (to != here)
+        move(to);
+}
+
+void TrukEngineWin::AnimEngineTimer()
+{
+    if (m_timers_held || !still_in_table())
+        return;
+    WindowRecord& r = record();
+    if (!r.motion.timer_running())
+        return;
+    const auto raise_motion = [this](MotionEvent event) {
+        if (!still_in_table())
+            return false;
+        if (event == MotionEvent::Move || event == MotionEvent::End)
+            place_at_target(true, true);
+        raise(motion_event_name(event));
+        return still_in_table();
+    };
+    r.motion.tick(r.target_left, r.target_top, motion_limits(), r.can_go_out, raise_motion);
 }
 
 } // namespace ruk

@@ -72,6 +72,8 @@ public:
                                           DragPoint screen_size);
 
     DragPoint grab() const { return m_grab; }
+    // Scripts may move the grab point while a drag runs ("pos" "now").
+    void set_grab(DragPoint grab) { m_grab = grab; }
 
 private:
     DragPoint m_grab;

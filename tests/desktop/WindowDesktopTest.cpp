@@ -167,9 +167,11 @@ TEST_F(WindowDesktop, OutlinesKeysStackingChildrenAndClickThrough)
     EXPECT_TRUE(engine.wait_for_line("click 7", 20)) << engine.out();
     EXPECT_EQ(engine.out().find("click 8"), std::string::npos);
 
-    // A drag moves a movable window with the cursor and raises no click.
+    // A drag moves a movable window with the cursor and raises no click;
+    // the window follows once the button has been held a moment.
     std::string drag = "DISPLAY=" + x.display() +
-                       " xdotool mousemove 650 550 mousedown 1 mousemove 670 560 mousemove 700 580 mouseup 1"
+                       " xdotool mousemove 650 550 mousedown 1 sleep 0.25 mousemove 670 560 mousemove 700 580"
+                       " mouseup 1"
                        " >/dev/null 2>&1";
     ASSERT_EQ(std::system(drag.c_str()), 0);
     EXPECT_TRUE(engine.wait_for_line("up 9 at 650 530", 20)) << engine.out();
