@@ -67,6 +67,17 @@ PictureError read_picture_file(const std::string& path, std::vector<uint8_t>& by
     return result;
 }
 
+PictureLoad load_picture_file(const std::string& path,
+                              PictureLoad (*decode)(std::span<const uint8_t> bytes, int32_t max_side))
+{
+    std::vector<uint8_t> bytes;
+    PictureLoad result;
+    result.error = read_picture_file(path, bytes);
+    if (!result.ok())
+        return result;
+    return decode(bytes, Bitmap::MaxSide);
+}
+
 PictureError replace_file(const std::string& path, std::span<const uint8_t> bytes)
 {
     // A read-only picture is not replaced behind its owner's back; a
