@@ -32,7 +32,9 @@ const char* picture_error_text(PictureError error)
 PictureError read_picture_file(const std::string& path, std::vector<uint8_t>& bytes)
 {
     bytes.clear();
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // O_NONBLOCK: opening a pipe without a writer must not wait; the file
+    // is then refused as not regular.
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     if (fd < 0)
         return PictureError::NotFound;
     struct stat st {};
