@@ -1,4 +1,5 @@
 // Outline from a 1920x1080 picture: runs of opaque pixels and the region spans, in milliseconds; picture file speeds beside.
+#include "bench/BestTime.h"
 #include "graphics/BmpFile.h"
 #include "graphics/JpegFile.h"
 #include "graphics/Outline.h"
@@ -16,14 +17,7 @@ constexpr int32_t Width = 1920, Height = 1080;
 // Best of several runs, in milliseconds.
 double time_ms(const std::function<void()>& work, int runs = 15)
 {
-    double best = 1e9;
-    for (int i = 0; i < runs; ++i) {
-        auto start = std::chrono::steady_clock::now();
-        work();
-        std::chrono::duration<double, std::milli> took = std::chrono::steady_clock::now() - start;
-        best = std::min(best, took.count());
-    }
-    return best;
+    return ruk::bench::best_seconds(runs, work) * 1000.0;
 }
 
 // A round picture on a magenta key, with a ring cut out: two runs on the

@@ -1,4 +1,5 @@
 // Picture copy speed: a 1920x1080 copy at opacity 50, a keyed copy, a 2x stretch copy and a translucent fill, each against memcpy of the same bytes.
+#include "bench/BestTime.h"
 #include "graphics/Effects.h"
 #include "graphics/PixelBuffer.h"
 #include "graphics/RasterOps.h"
@@ -10,6 +11,8 @@
 #include <cstring>
 
 namespace {
+
+using ruk::bench::best_seconds;
 
 constexpr int32_t Width = 1920;
 constexpr int32_t Height = 1080;
@@ -29,19 +32,6 @@ void fill_noise(ruk::PixelView view, uint64_t seed)
             for (int k = 0; k < 3; ++k)
                 p[k] = black ? 0 : uint8_t(state >> (8 * k + 8));
         }
-}
-
-template<typename Fn>
-double best_seconds(int runs, Fn&& fn)
-{
-    double best = 1e30;
-    for (int i = 0; i < runs; ++i) {
-        auto start = std::chrono::steady_clock::now();
-        fn();
-        std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
-        best = std::min(best, took.count());
-    }
-    return best;
 }
 
 } // namespace

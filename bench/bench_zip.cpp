@@ -1,4 +1,5 @@
 // Compressor throughput: compress and expand of 10 MB of text-like and of random bytes, in MB/s.
+#include "bench/BestTime.h"
 #include "host/Zip.h"
 
 #include <algorithm>
@@ -8,6 +9,8 @@
 #include <string>
 
 namespace {
+
+using ruk::bench::best_seconds;
 
 constexpr size_t DataSize = 10u * 1024u * 1024u;
 
@@ -61,19 +64,6 @@ ruk::Bytes make_random()
     for (auto& b : out)
         b = static_cast<uint8_t>(rng.next() >> 56);
     return out;
-}
-
-template<typename Fn>
-double best_seconds(int runs, Fn&& fn)
-{
-    double best = 1e30;
-    for (int i = 0; i < runs; ++i) {
-        auto start = std::chrono::steady_clock::now();
-        fn();
-        std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
-        best = std::min(best, took.count());
-    }
-    return best;
 }
 
 // Measures one kind of data; returns false when the round trip fails.

@@ -2,9 +2,7 @@
 #include "core/CodeStore.h"
 
 #include "core/Text.h"
-
-#include <fstream>
-#include <iterator>
+#include "host/FileIo.h"
 
 namespace ruk {
 
@@ -23,12 +21,10 @@ void CodeStore::clear()
 bool CodeStore::load_code(const std::string& path)
 {
     clear();
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
+    std::optional<std::string> read = read_whole_file(path);
+    if (!read)
         return false;
-    std::string data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad())
-        return false;
+    std::string& data = *read;
     for (char& c : data)
         c = static_cast<char>(~static_cast<unsigned char>(c));
     load_text(data);

@@ -1,6 +1,7 @@
 // Integer expressions and result-text helpers.
 #include "core/Text.h"
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -305,6 +306,69 @@ std::string to_lower(std::string_view text)
 bool starts_with_1(std::string_view text)
 {
     return !text.empty() && text[0] == '1';
+}
+
+std::vector<std::string_view> split_pieces(std::string_view text, char separator)
+{
+    std::vector<std::string_view> pieces;
+    size_t start = 0;
+    for (;;) {
+        size_t cut = text.find(separator, start);
+        if (cut == std::string_view::npos) {
+            pieces.push_back(text.substr(start));
+            return pieces;
+        }
+        pieces.push_back(text.substr(start, cut - start));
+        start = cut + 1;
+    }
+}
+
+std::vector<std::string_view> split_words(std::string_view text, std::string_view separators)
+{
+    std::vector<std::string_view> words;
+    size_t pos = 0;
+    while (pos < text.size()) {
+        size_t end = text.find_first_of(separators, pos);
+        if (end == std::string_view::npos)
+            end = text.size();
+        if (end > pos)
+            words.push_back(text.substr(pos, end - pos));
+        pos = end + 1;
+    }
+    return words;
+}
+
+std::string_view trim_blanks(std::string_view text)
+{
+    while (!text.empty() && static_cast<unsigned char>(text.front()) <= ' ')
+        text.remove_prefix(1);
+    while (!text.empty() && static_cast<unsigned char>(text.back()) <= ' ')
+        text.remove_suffix(1);
+    return text;
+}
+
+bool equal_ignoring_case(std::string_view a, std::string_view b)
+{
+    return a.size() == b.size() && compare_ignoring_case(a, b) == 0;
+}
+
+bool ends_with_ignoring_case(std::string_view text, std::string_view suffix)
+{
+    return text.size() >= suffix.size() && equal_ignoring_case(text.substr(text.size() - suffix.size()), suffix);
+}
+
+int compare_ignoring_case(std::string_view a, std::string_view b)
+{
+    size_t n = std::min(a.size(), b.size());
+    for (size_t i = 0; i < n; ++i) {
+        auto x = static_cast<unsigned char>(lower_char(a[i]));
+        auto y = static_cast<unsigned char>(lower_char(b[i]));
+        if (x != y)
+            return x < y ? -1 : 1;
+    }
+    if (a.size() == b.size())
+        return 0;
+    return a.size() < b.size() ? -1 : 1;
 }
 
 } // namespace ruk

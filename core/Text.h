@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace ruk {
 
@@ -45,5 +46,21 @@ std::string show_tokens(std::string_view compiled);
 std::string to_lower(std::string_view text);
 char lower_char(char c);
 bool starts_with_1(std::string_view text);
+
+// Pieces between separators; the piece after the last separator is always
+// there, so "" gives one empty piece and "a," gives "a" and "".
+std::vector<std::string_view> split_pieces(std::string_view text, char separator);
+// The non-empty runs of the text between any of the `separators` bytes.
+std::vector<std::string_view> split_words(std::string_view text, std::string_view separators);
+
+// The text without the blanks and control bytes (0x00 to 0x20) at either end.
+std::string_view trim_blanks(std::string_view text);
+
+// Comparisons that ignore the letter case of ASCII letters only, byte by
+// byte; other bytes compare by their unsigned value.
+bool equal_ignoring_case(std::string_view a, std::string_view b);
+bool ends_with_ignoring_case(std::string_view text, std::string_view suffix);
+// Below zero, zero or above zero as `a` sorts before, with or after `b`.
+int compare_ignoring_case(std::string_view a, std::string_view b);
 
 } // namespace ruk

@@ -11,16 +11,9 @@ namespace {
 
 constexpr size_t MaxJoinedText = 256999;
 
-int ascii_lower(unsigned char c)
-{
-    return (c >= 'A' && c <= 'Z') ? c - 'A' + 'a' : c;
-}
-
 bool less_ignoring_case(const std::string& a, const std::string& b)
 {
-    return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-        return ascii_lower(static_cast<unsigned char>(x)) < ascii_lower(static_cast<unsigned char>(y));
-    });
+    return compare_ignoring_case(a, b) < 0;
 }
 
 Result array_command(Engine& e)

@@ -279,15 +279,8 @@ Result str_command(Engine& e)
             c = lower ? lower_char(c) : upper_char(c);
         return out;
     }
-    if (w == "trim") {
-        auto blank = [](char c) { return static_cast<unsigned char>(c) <= 0x20; };
-        size_t first = 0, last = text.size();
-        while (first < last && blank(text[first]))
-            ++first;
-        while (last > first && blank(text[last - 1]))
-            --last;
-        return std::string(text.substr(first, last - first));
-    }
+    if (w == "trim")
+        return std::string(trim_blanks(text));
     if (w == "posex") {
         std::string_view search = e.param(2);
         int32_t start = e.param_int(4, 0);

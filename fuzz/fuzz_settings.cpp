@@ -1,4 +1,5 @@
 // Fuzz target: opening the settings store on arbitrary files; no crash, and a database that is not the engine's is never changed.
+#include "host/FileIo.h"
 #include "system/Registry.h"
 
 #include <cstdlib>
@@ -23,8 +24,7 @@ struct Box {
 
 std::string slurp(const fs::path& path)
 {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
+    return ruk::read_whole_file(path.string()).value_or(std::string());
 }
 
 } // namespace

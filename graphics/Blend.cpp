@@ -25,12 +25,6 @@ uint8_t shifted_byte(const uint8_t* row, int32_t width, int32_t bpp, int64_t col
     return row[index];
 }
 
-int32_t advance(int32_t step, bool doubled)
-{
-    step = std::max(step, 1);
-    return doubled && step < INT32_MAX ? step + 1 : step;
-}
-
 } // namespace
 
 void stretch_blend(const PixelView& dst, PixelRect to, const PixelView& src_in, PixelRect from,
@@ -69,12 +63,8 @@ void stretch_blend(const PixelView& dst, PixelRect to, const PixelView& src_in, 
         return;
 
     const bool doubled = mode == 3;
-    const int32_t x_step = advance(settings.x_step, doubled);
-    const int32_t y_step = advance(settings.y_step, doubled);
-    const StepRange rows = step_range(std::max<int64_t>(-int64_t(to.y), -int64_t(from.y)),
-                                      std::min<int64_t>(to.h, int64_t(dst.height) - to.y), y_step);
-    const StepRange cols = step_range(std::max<int64_t>(-int64_t(to.x), -int64_t(from.x)),
-                                      std::min<int64_t>(to.w, int64_t(dst.width) - to.x), x_step);
+    const auto [x_step, y_step, rows, cols] =
+        step_grid(from, to, dst.width, dst.height, settings.x_step, settings.y_step, doubled);
     if (rows.empty() || cols.empty())
         return;
     const StretchMap map(from, to, deform, cols.first, cols.end);

@@ -310,12 +310,7 @@ PictureLoad BmpFile::decode(std::span<const uint8_t> bytes, int32_t max_side)
 
 PictureLoad BmpFile::load(const std::string& path)
 {
-    std::vector<uint8_t> bytes;
-    PictureLoad result;
-    result.error = read_picture_file(path, bytes);
-    if (!result.ok())
-        return result;
-    return decode(bytes);
+    return load_picture_file(path, &BmpFile::decode);
 }
 
 std::optional<std::vector<uint8_t>> BmpFile::encode(const Bitmap& bitmap, int32_t bits)

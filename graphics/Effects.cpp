@@ -71,16 +71,8 @@ void stretch_copy(const PixelView& dst, PixelRect to, const PixelView& src_in, P
     const PixelView src = readable_source(dst, src_in, snapshot);
 
     const bool doubled = settings.mode != 0;
-    auto advance = [doubled](int32_t step) {
-        step = std::max(step, 1);
-        return doubled && step < INT32_MAX ? step + 1 : step;
-    };
-    const int32_t x_step = advance(settings.x_step);
-    const int32_t y_step = advance(settings.y_step);
-    const StepRange rows = step_range(std::max<int64_t>(-int64_t(to.y), -int64_t(from.y)),
-                                      std::min<int64_t>(to.h, int64_t(dst.height) - to.y), y_step);
-    const StepRange cols = step_range(std::max<int64_t>(-int64_t(to.x), -int64_t(from.x)),
-                                      std::min<int64_t>(to.w, int64_t(dst.width) - to.x), x_step);
+    const auto [x_step, y_step, rows, cols] =
+        step_grid(from, to, dst.width, dst.height, settings.x_step, settings.y_step, doubled);
     if (rows.empty() || cols.empty())
         return;
     const StretchMap map(from, to, deform, cols.first, cols.end);

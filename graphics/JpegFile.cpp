@@ -91,12 +91,7 @@ PictureLoad JpegFile::decode(std::span<const uint8_t> bytes, int32_t max_side)
 
 PictureLoad JpegFile::load(const std::string& path)
 {
-    std::vector<uint8_t> bytes;
-    PictureLoad result;
-    result.error = read_picture_file(path, bytes);
-    if (!result.ok())
-        return result;
-    return decode(bytes);
+    return load_picture_file(path, &JpegFile::decode);
 }
 
 std::optional<std::vector<uint8_t>> JpegFile::encode(const Bitmap& bitmap, int quality, bool greyscale)

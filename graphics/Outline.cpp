@@ -1,13 +1,13 @@
 // Building outlines and turning them into row spans.
 #include "graphics/Outline.h"
 
+#include "core/Text.h"
 #include "graphics/BmpFile.h"
 #include "graphics/JpegFile.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstring>
-#include <strings.h>
 
 namespace ruk {
 
@@ -248,9 +248,9 @@ Outline Outline::from_bitmap(Bitmap& bitmap, int32_t x, int32_t y, int32_t width
 PictureError Outline::from_file(const std::string& path, int64_t key, Outline& outline, Bitmap* picture)
 {
     size_t dot = path.find_last_of('.');
-    std::string extension = dot == std::string::npos ? std::string() : path.substr(dot);
+    std::string_view extension = dot == std::string::npos ? std::string_view() : std::string_view(path).substr(dot);
     PictureLoad loaded;
-    if (strcasecmp(extension.c_str(), ".jpg") == 0 || strcasecmp(extension.c_str(), ".jpeg") == 0)
+    if (equal_ignoring_case(extension, ".jpg") || equal_ignoring_case(extension, ".jpeg"))
         loaded = JpegFile::load(path);
     else
         loaded = BmpFile::load(path);

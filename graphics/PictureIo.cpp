@@ -2,6 +2,7 @@
 #include "graphics/PictureIo.h"
 
 #include "host/FileIo.h"
+#include "host/ReplacingFile.h"
 
 #include <cerrno>
 #include <fcntl.h>
@@ -31,7 +32,9 @@ const char* picture_error_text(PictureError error)
 PictureError read_picture_file(const std::string& path, std::vector<uint8_t>& bytes)
 {
     bytes.clear();
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // O_NONBLOCK: opening a pipe without a writer must not wait; the file
+    // is then refused as not regular.
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     if (fd < 0)
         return PictureError::NotFound;
     struct stat st {};
@@ -66,33 +69,25 @@ PictureError read_picture_file(const std::string& path, std::vector<uint8_t>& by
     return result;
 }
 
+PictureLoad load_picture_file(const std::string& path,
+                              PictureLoad (*decode)(std::span<const uint8_t> bytes, int32_t max_side))
+{
+    std::vector<uint8_t> bytes;
+    PictureLoad result;
+    result.error = read_picture_file(path, bytes);
+    if (!result.ok())
+        return result;
+    return decode(bytes, Bitmap::MaxSide);
+}
+
 PictureError replace_file(const std::string& path, std::span<const uint8_t> bytes)
 {
-    // A read-only picture is not replaced behind its owner's back.
-    if (::access(path.c_str(), F_OK) == 0 && ::access(path.c_str(), W_OK) != 0)
-        return PictureError::CannotWrite;
-    std::string temp = path + ".XXXXXX";
-    int fd = ::mkstemp(temp.data());
-    if (fd < 0)
-        return PictureError::CannotWrite;
-    // A replaced picture keeps the permissions of the one it replaces.
-    struct stat old {};
-    mode_t mode = 0644;
-    if (::stat(path.c_str(), &old) == 0)
-        mode = old.st_mode & 07777;
-    else {
-        mode_t mask = ::umask(0);
-        ::umask(mask);
-        mode = 0666 & ~mask;
-    }
-    bool ok = ::fchmod(fd, mode) == 0 && write_all(fd, bytes.data(), bytes.size()) && ::fsync(fd) == 0;
-    ok = ::close(fd) == 0 && ok;
-    ok = ok && ::rename(temp.c_str(), path.c_str()) == 0;
-    if (!ok) {
-        ::unlink(temp.c_str());
-        return PictureError::CannotWrite;
-    }
-    return PictureError::None;
+    // A read-only picture is not replaced behind its owner's back; a
+    // replaced one keeps the permissions of the one it replaces.
+    ReplacingFile out;
+    bool ok = out.open(path) && out.write(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()))
+        && out.commit(false, true);
+    return ok ? PictureError::None : PictureError::CannotWrite;
 }
 
 } // namespace ruk

@@ -43,6 +43,11 @@ inline constexpr size_t MaxPictureFileSize = size_t(1) << 31;
 // Reads a whole regular file of at most MaxPictureFileSize bytes.
 PictureError read_picture_file(const std::string& path, std::vector<uint8_t>& bytes);
 
+// Reads a picture file (as read_picture_file) and decodes its bytes with
+// `decode`, whose largest side is the bitmap's limit.
+PictureLoad load_picture_file(const std::string& path,
+                              PictureLoad (*decode)(std::span<const uint8_t> bytes, int32_t max_side));
+
 // Writes `bytes` to a temporary file beside `path` and renames it into place,
 // so that a failed write leaves any old file untouched.
 PictureError replace_file(const std::string& path, std::span<const uint8_t> bytes);

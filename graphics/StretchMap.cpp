@@ -52,4 +52,21 @@ StepRange step_range(int64_t lowest, int64_t end, int32_t step)
     return {int32_t(first), int32_t(end)};
 }
 
+StepGrid step_grid(const PixelRect& from, const PixelRect& to, int32_t dst_width, int32_t dst_height, int32_t x_step,
+                   int32_t y_step, bool doubled)
+{
+    auto advance = [doubled](int32_t step) {
+        step = std::max(step, 1);
+        return doubled && step < INT32_MAX ? step + 1 : step;
+    };
+    StepGrid grid;
+    grid.x_step = advance(x_step);
+    grid.y_step = advance(y_step);
+    grid.rows = step_range(std::max<int64_t>(-int64_t(to.y), -int64_t(from.y)),
+                           std::min<int64_t>(to.h, int64_t(dst_height) - to.y), grid.y_step);
+    grid.cols = step_range(std::max<int64_t>(-int64_t(to.x), -int64_t(from.x)),
+                           std::min<int64_t>(to.w, int64_t(dst_width) - to.x), grid.x_step);
+    return grid;
+}
+
 } // namespace ruk

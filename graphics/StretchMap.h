@@ -64,4 +64,16 @@ struct StepRange {
 };
 StepRange step_range(int64_t lowest, int64_t end, int32_t step);
 
+// What a stepped copy of `from` onto `to` visits: the destination rows and
+// columns (offsets inside `to`) that lie in both pictures, on the steps.
+// A step is at least 1, and one more in the doubled modes.
+struct StepGrid {
+    int32_t x_step = 1;
+    int32_t y_step = 1;
+    StepRange rows;
+    StepRange cols;
+};
+StepGrid step_grid(const PixelRect& from, const PixelRect& to, int32_t dst_width, int32_t dst_height, int32_t x_step,
+                   int32_t y_step, bool doubled);
+
 } // namespace ruk

@@ -1,7 +1,8 @@
-// Whole writes, interrupted reads and opening regular files without blocking.
+// Whole writes, interrupted reads, opening regular files without blocking, and the temporary folder.
 #include "host/FileIo.h"
 
 #include <cerrno>
+#include <cstdlib>
 #include <fcntl.h>
 #include <new>
 #include <stdexcept>
@@ -34,6 +35,21 @@ ssize_t read_some(int fd, void* buffer, size_t size)
     }
 }
 
+size_t read_at(int fd, void* buffer, size_t size, uint64_t offset)
+{
+    char* bytes = static_cast<char*>(buffer);
+    size_t done = 0;
+    while (done < size) {
+        ssize_t n = ::pread(fd, bytes + done, size - done, static_cast<off_t>(offset + done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        done += static_cast<size_t>(n);
+    }
+    return done;
+}
+
 int open_regular(const std::string& path)
 {
     // O_NONBLOCK keeps the open of a pipe without a writer from waiting; a
@@ -53,7 +69,7 @@ int open_regular(const std::string& path)
     return fd;
 }
 
-std::optional<std::string> read_regular_file(const std::string& path)
+std::optional<std::string> read_whole_file(const std::string& path)
 {
     int fd = open_regular(path);
     if (fd < 0)
@@ -61,6 +77,11 @@ std::optional<std::string> read_regular_file(const std::string& path)
     std::optional<std::string> data;
     try {
         std::string bytes;
+        // Files under /proc say they are empty and are not: the size only
+        // reserves room, the read goes on to the end.
+        struct stat st {};
+        if (::fstat(fd, &st) == 0 && st.st_size > 0)
+            bytes.reserve(static_cast<size_t>(st.st_size));
         char buffer[65536];
         for (;;) {
             ssize_t n = read_some(fd, buffer, sizeof buffer);
@@ -79,6 +100,24 @@ std::optional<std::string> read_regular_file(const std::string& path)
     }
     ::close(fd);
     return data;
+}
+
+std::string temporary_folder()
+{
+    const char* tmp = std::getenv("TMPDIR");
+    std::string folder = tmp && *tmp ? tmp : "/tmp";
+    if (folder.back() != '/')
+        folder += '/';
+    return folder;
+}
+
+std::string join_path(const std::string& folder, std::string_view name)
+{
+    std::string out = folder;
+    if (out.empty() || out.back() != '/')
+        out += '/';
+    out += name;
+    return out;
 }
 
 } // namespace ruk

@@ -1,7 +1,9 @@
 // Script packages: reading and unpacking, the header as text, inspection and building.
 #include "host/Package.h"
 
+#include "host/FileDescriptor.h"
 #include "host/FileIo.h"
+#include "host/TemporaryFolder.h"
 
 #include "core/Random.h"
 #include "core/Text.h"
@@ -29,44 +31,9 @@ constexpr std::string_view MediaList =
     ".ruk^^.jpg^^.mp^^.flv^^.mp4^^.wma^^.gif^^.swf^^.pdf^^.wmv^^.avi^^.qt^^.asf^^.divx^^.ivf^^.mov^^.mpg^^.mpeg^^.rm^^.viv^^.ram^^.ra";
 constexpr size_t CopyChunk = 64 * 1024;
 
-// Closes a descriptor when it goes out of scope.
-class FileHandle {
-public:
-    explicit FileHandle(int fd = -1) : m_fd(fd) {}
-    ~FileHandle() { reset(); }
-    FileHandle(const FileHandle&) = delete;
-    FileHandle& operator=(const FileHandle&) = delete;
-    int get() const { return m_fd; }
-    explicit operator bool() const { return m_fd >= 0; }
-    int release()
-    {
-        int fd = m_fd;
-        m_fd = -1;
-        return fd;
-    }
-    void reset(int fd = -1)
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-        m_fd = fd;
-    }
-
-private:
-    int m_fd;
-};
-
 bool read_exact_at(int fd, uint8_t* out, size_t size, uint64_t offset)
 {
-    size_t done = 0;
-    while (done < size) {
-        ssize_t n = ::pread(fd, out + done, size - done, static_cast<off_t>(offset + done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        done += static_cast<size_t>(n);
-    }
-    return true;
+    return read_at(fd, out, size, offset) == size;
 }
 
 // Copies `size` bytes from `in` at `offset` to the end of `out`.
@@ -104,15 +71,6 @@ std::optional<uint64_t> parse_number(std::string_view text)
         value = value * 10 + static_cast<uint64_t>(c - '0');
     }
     return value;
-}
-
-std::string temp_folder()
-{
-    const char* tmp = std::getenv("TMPDIR");
-    std::string folder = tmp && *tmp ? tmp : "/tmp";
-    if (folder.back() != '/')
-        folder += '/';
-    return folder;
 }
 
 std::string with_slash(std::string folder)
@@ -181,15 +139,7 @@ uint64_t file_size_of(int fd)
 std::vector<uint8_t> read_directory(int fd, int count)
 {
     std::vector<uint8_t> dir(EntrySize * static_cast<size_t>(count), 0);
-    size_t done = 0;
-    while (done < dir.size()) {
-        ssize_t n = ::pread(fd, dir.data() + done, dir.size() - done, static_cast<off_t>(HeaderSize + done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            break;
-        done += static_cast<size_t>(n);
-    }
+    read_at(fd, dir.data(), dir.size(), HeaderSize);
     return dir;
 }
 
@@ -257,7 +207,7 @@ bool unpack_member(int package_fd, const DirectoryEntry& entry, uint64_t offset,
     if (!is_safe_member_name(name) || (compressed && !is_safe_member_name(name.substr(0, name.size() - 2))))
         return false;
     std::string target = folder + name;
-    FileHandle out(open_member_output(target));
+    FileDescriptor out(open_member_output(target));
     if (!out)
         return false;
     bool copied = copy_range(package_fd, offset, *entry.size, out.get());
@@ -269,8 +219,8 @@ bool unpack_member(int package_fd, const DirectoryEntry& entry, uint64_t offset,
         // The expanded file is opened here, never through a link planted
         // under its name: a link is replaced by a plain file instead.
         std::string expanded_path = folder + name.substr(0, name.size() - 2);
-        FileHandle in(::open(target.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
-        FileHandle dst(open_member_output(expanded_path));
+        FileDescriptor in(::open(target.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
+        FileDescriptor dst(open_member_output(expanded_path));
         expanded = in && dst && compressor.expand_descriptor(in.get(), dst.get());
         if (dst && ::close(dst.release()) != 0)
             expanded = false;
@@ -287,15 +237,6 @@ bool unpack_member(int package_fd, const DirectoryEntry& entry, uint64_t offset,
 }
 
 } // namespace
-
-std::string_view trim_blanks(std::string_view text)
-{
-    while (!text.empty() && static_cast<unsigned char>(text.front()) <= ' ')
-        text.remove_prefix(1);
-    while (!text.empty() && static_cast<unsigned char>(text.back()) <= ' ')
-        text.remove_suffix(1);
-    return text;
-}
 
 bool is_media_name(std::string_view name)
 {
@@ -366,7 +307,7 @@ bool PackageEntry::compressed() const
 PackageReadResult read_package(const std::string& path, PackageHeader& current, const PackageReadOptions& options)
 {
     PackageReadResult result;
-    FileHandle fd(open_regular(path));
+    FileDescriptor fd(open_regular(path));
     if (!fd)
         return result;
     auto raw = read_raw_header(fd.get());
@@ -389,11 +330,11 @@ PackageReadResult read_package(const std::string& path, PackageHeader& current, 
             clock_random.seed_from_clock();
             random = &clock_random;
         }
-        folder = temp_folder() + "rukreader/" + folder_safe(current.package_id) + "-" + random->random_id() + "/";
+        folder = temporary_folder() + "rukreader/" + folder_safe(current.package_id) + "-" + random->random_id() + "/";
         std::error_code ec;
         fs::create_directories(folder, ec);
     } else if (options.destination.empty()) {
-        folder = temp_folder() + "rukreader/";
+        folder = temporary_folder() + "rukreader/";
         std::error_code ec;
         fs::create_directories(folder, ec);
     } else {
@@ -425,7 +366,7 @@ PackageReadResult read_package(const std::string& path, PackageHeader& current, 
 
 std::optional<std::string> package_header_text(const std::string& path)
 {
-    FileHandle fd(open_regular(path));
+    FileDescriptor fd(open_regular(path));
     if (!fd)
         return std::nullopt;
     auto raw = read_raw_header(fd.get());
@@ -443,7 +384,7 @@ std::optional<PackageListing> list_package(const std::string& path, std::string*
             *error = why;
         return std::nullopt;
     };
-    FileHandle fd(open_regular(path));
+    FileDescriptor fd(open_regular(path));
     if (!fd)
         return fail("cannot open the package");
     auto raw = read_raw_header(fd.get());
@@ -482,30 +423,6 @@ struct WriterEntry {
     std::string stored_name;
     std::string data_path;   // the file itself, or its compressed temporary copy
     uint64_t stored_size = 0;
-};
-
-// A private folder for the compressed copies; removed with its contents.
-class TemporaryFolder {
-public:
-    ~TemporaryFolder()
-    {
-        if (!m_path.empty()) {
-            std::error_code ec;
-            fs::remove_all(m_path, ec);
-        }
-    }
-    const std::string& path()
-    {
-        if (m_path.empty()) {
-            std::string pattern = temp_folder() + "rukwriter-XXXXXX";
-            if (::mkdtemp(pattern.data()))
-                m_path = pattern + "/";
-        }
-        return m_path;
-    }
-
-private:
-    std::string m_path;
 };
 
 void put_field(std::vector<uint8_t>& buffer, size_t offset, size_t width, std::string_view text, char pad)
@@ -585,7 +502,7 @@ PackageWriteResult write_package(const PackageWriteOptions& options, const Packa
     if (entries.size() > static_cast<size_t>(WriterMaxEntries))
         return PackageWriteResult::TooManyFiles;
 
-    TemporaryFolder temporary;
+    TemporaryFolder temporary("rukwriter");
     Compressor compressor;
     for (WriterEntry& entry : entries) {
         if (!entry.data_path.empty())
@@ -627,7 +544,7 @@ PackageWriteResult write_package(const PackageWriteOptions& options, const Packa
     struct stat link_stat {};
     const bool is_link = ::lstat(options.output_path.c_str(), &link_stat) == 0 && S_ISLNK(link_stat.st_mode);
     std::string writing_path = options.output_path + ".writing_";
-    FileHandle out;
+    FileDescriptor out;
     if (!is_link)
         out.reset(::open(writing_path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666));
     if (!out) {
@@ -645,7 +562,7 @@ PackageWriteResult write_package(const PackageWriteOptions& options, const Packa
     if (!write_all(out.get(), head.data(), head.size()))
         return fail(PackageWriteResult::CannotCreateOutput);
     for (const WriterEntry& entry : entries) {
-        FileHandle in(open_with_retries(entry.data_path, options.open_retries));
+        FileDescriptor in(open_with_retries(entry.data_path, options.open_retries));
         // The data must be exactly as long as the directory says; a file
         // that shrank since it was measured cannot be packed.
         if (!in || !copy_range(in.get(), 0, entry.stored_size, out.get()))

@@ -1,6 +1,8 @@
 // Script packages (.ruk): the file layout, the reader, the header as text and the writer.
 #pragma once
 
+#include "core/Text.h"
+
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -164,8 +166,5 @@ std::optional<std::string> packable_name_problem(std::string_view name);
 
 // True when a stored name can become a file inside the destination folder.
 bool is_safe_member_name(std::string_view name);
-
-// The text with bytes up to and including blank removed from both ends.
-std::string_view trim_blanks(std::string_view text);
 
 } // namespace ruk

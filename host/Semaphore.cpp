@@ -45,7 +45,7 @@ std::string key_file(const std::string& folder, uint32_t key)
 // The name a key file records, or nothing when there is no such file.
 std::optional<std::string> recorded_name(const std::string& path)
 {
-    return read_regular_file(path);
+    return read_whole_file(path);
 }
 
 // Claims `key` for `name` by linking a complete file into place (no other
@@ -119,9 +119,7 @@ bool change(int id, short delta, bool wait)
 
 std::string InstanceSemaphore::default_key_folder()
 {
-    const char* tmp = std::getenv("TMPDIR");
-    std::string base = (tmp && *tmp) ? tmp : "/tmp";
-    return base + "/rukreader/.sem";
+    return temporary_folder() + "rukreader/.sem";
 }
 
 std::optional<InstanceSemaphore> InstanceSemaphore::open(const std::string& name, const std::string& key_folder)

@@ -2,6 +2,7 @@
 #include "host/Session.h"
 
 #include "core/Random.h"
+#include "host/FileIo.h"
 
 #include <chrono>
 #include <cstdlib>
@@ -25,11 +26,7 @@ std::string package_name_of(const std::string& path)
 
 std::string Session::temp_root()
 {
-    const char* tmp = std::getenv("TMPDIR");
-    std::string base = (tmp && *tmp) ? tmp : "/tmp";
-    if (base.back() != '/')
-        base += '/';
-    return base + "rukreader/";
+    return temporary_folder() + "rukreader/";
 }
 
 void make_shared_folder(const std::string& path)

@@ -2,7 +2,9 @@
 #include "host/SourceBuild.h"
 
 #include "host/FileIo.h"
+#include "host/TemporaryFolder.h"
 
+#include "core/Text.h"
 #include "system/Translator.h"
 
 #include <algorithm>
@@ -16,51 +18,36 @@ namespace fs = std::filesystem;
 
 namespace ruk {
 
-namespace {
-
-bool has_extension(const std::string& name, std::string_view ext)
+CompiledSources compile_sources(const std::string& input)
 {
-    if (name.size() < ext.size())
-        return false;
-    for (size_t i = 0; i < ext.size(); ++i) {
-        char c = name[name.size() - ext.size() + i];
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-        if (c != ext[i])
-            return false;
+    CompiledSources result;
+    std::error_code ec;
+    if (fs::is_directory(input, ec)) {
+        for (fs::directory_iterator it(input, ec), end; !ec && it != end; it.increment(ec))
+            if (it->is_regular_file(ec) && ends_with_ignoring_case(it->path().filename().string(), ".rks"))
+                result.files.push_back(it->path().string());
+        std::sort(result.files.begin(), result.files.end());
+    } else {
+        result.files.push_back(input);
     }
-    return true;
-}
-
-// A folder under the temporary folder, removed with its contents.
-class ScratchFolder {
-public:
-    ScratchFolder()
-    {
-        const char* tmp = std::getenv("TMPDIR");
-        std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/ruk-build-XXXXXX";
-        if (::mkdtemp(pattern.data()))
-            m_path = pattern;
-    }
-    ~ScratchFolder()
-    {
-        if (!m_path.empty()) {
-            std::error_code ec;
-            fs::remove_all(m_path, ec);
+    for (const std::string& file : result.files) {
+        std::optional<std::string> text = read_whole_file(file);
+        if (!text) {
+            result.unreadable.push_back(file);
+            continue;
         }
+        CompiledSource compiled = compile_source(*text);
+        for (const CompileError& e : compiled.errors)
+            result.errors.push_back({file, e});
+        result.lines.insert(result.lines.end(), compiled.lines.begin(), compiled.lines.end());
     }
-    const std::string& path() const { return m_path; }
-
-private:
-    std::string m_path;
-};
-
-} // namespace
+    return result;
+}
 
 bool is_source_path(const std::string& path)
 {
     std::error_code ec;
-    return fs::is_directory(path, ec) || has_extension(path, ".rks");
+    return fs::is_directory(path, ec) || ends_with_ignoring_case(path, ".rks");
 }
 
 SourceBuild build_package_from_sources(const std::string& input, PackageWriteOptions options,
@@ -69,49 +56,35 @@ SourceBuild build_package_from_sources(const std::string& input, PackageWriteOpt
     SourceBuild build;
     std::error_code ec;
     const bool folder = fs::is_directory(input, ec);
-    std::vector<fs::path> files;
-    if (folder) {
-        for (fs::directory_iterator it(input, ec), end; !ec && it != end; it.increment(ec))
-            if (it->is_regular_file(ec))
-                files.push_back(it->path());
-        std::sort(files.begin(), files.end());
-    } else {
-        files.push_back(input);
+    if (!folder && !ends_with_ignoring_case(input, ".rks")) {
+        build.errors.push_back(input + " holds no .rks source");
+        return build;
     }
-
-    std::vector<std::string> code;
-    int sources = 0;
-    for (const fs::path& file : files) {
-        if (!has_extension(file.filename().string(), ".rks"))
-            continue;
-        ++sources;
-        // Regular files only: a pipe or a device named as a source would
-        // hold the build (and the engine's start-up) for ever.
-        std::optional<std::string> text = read_regular_file(file.string());
-        if (!text) {
-            build.errors.push_back("cannot read " + file.string() + " (not a readable regular file)");
-            continue;
-        }
-        CompiledSource compiled = compile_source(*text);
-        for (const CompileError& e : compiled.errors)
-            build.errors.push_back(file.filename().string() + ":" + std::to_string(e.line) + ": " + e.message
-                                   + " (code " + std::to_string(e.code) + ")");
-        code.insert(code.end(), compiled.lines.begin(), compiled.lines.end());
-    }
-    if (sources == 0)
+    CompiledSources sources = compile_sources(input);
+    for (const std::string& file : sources.unreadable)
+        build.errors.push_back("cannot read " + file + " (not a readable regular file)");
+    for (const SourceError& e : sources.errors)
+        build.errors.push_back(fs::path(e.file).filename().string() + ":" + std::to_string(e.error.line) + ": "
+                               + e.error.message + " (code " + std::to_string(e.error.code) + ")");
+    if (sources.files.empty())
         build.errors.push_back(input + " holds no .rks source");
     if (!build.errors.empty())
         return build;
 
-    ScratchFolder scratch;
+    TemporaryFolder scratch("ruk-build");
     if (scratch.path().empty()) {
         build.errors.push_back("cannot create a temporary folder");
         return build;
     }
     if (folder) {
-        for (const fs::path& file : files) {
+        // The folder's other files go into the package beside the code.
+        std::vector<fs::path> others;
+        for (fs::directory_iterator it(input, ec), end; !ec && it != end; it.increment(ec))
+            if (it->is_regular_file(ec))
+                others.push_back(it->path());
+        for (const fs::path& file : others) {
             std::string name = file.filename().string();
-            if (has_extension(name, ".rks") || name == "identity.qexe")
+            if (ends_with_ignoring_case(name, ".rks") || name == "identity.qexe")
                 continue;
             fs::copy_file(file, fs::path(scratch.path()) / name, ec);
             if (ec) {
@@ -120,7 +93,7 @@ SourceBuild build_package_from_sources(const std::string& input, PackageWriteOpt
             }
         }
     }
-    std::string code_file = encode_code_file(code);
+    std::string code_file = encode_code_file(sources.lines);
     {
         std::ofstream out(fs::path(scratch.path()) / "identity.qexe", std::ios::binary);
         out.write(code_file.data(), static_cast<std::streamsize>(code_file.size()));

@@ -2,11 +2,34 @@
 #pragma once
 
 #include "host/Package.h"
+#include "system/Translator.h"
 
 #include <string>
 #include <vector>
 
 namespace ruk {
+
+// A compile error of one source file.
+struct SourceError {
+    std::string file;  // the source's path as it was found
+    CompileError error;
+};
+
+// What compiling one source, or the sources of a folder, gave.
+struct CompiledSources {
+    std::vector<std::string> files;       // the sources, in the order they were compiled
+    std::vector<std::string> lines;       // the compiled lines of every source, in that order
+    std::vector<std::string> unreadable;  // sources that are not readable regular files
+    std::vector<SourceError> errors;
+    bool ok() const { return !files.empty() && unreadable.empty() && errors.empty(); }
+};
+
+// Compiles one source file (whatever its name), or every *.rks of a folder
+// (letter case of the extension ignored) in file-name order. Sources are
+// read only when they are regular files: a pipe or a device named as a
+// source would hold the caller for ever. A folder without sources gives no
+// files.
+CompiledSources compile_sources(const std::string& input);
 
 struct SourceBuild {
     bool ok = false;

@@ -1,6 +1,9 @@
-// The engine's own compressor: stream format, adaptive Huffman model, match search, buffered file and memory I/O.
+// The engine's own compressor: stream format, adaptive Huffman model, match search and the file forms.
 #include "host/Zip.h"
 
+#include "host/ByteSink.h"
+#include "host/ByteSource.h"
+#include "host/FileDescriptor.h"
 #include "host/FileIo.h"
 
 #include <algorithm>
@@ -18,8 +21,6 @@
 namespace ruk {
 
 namespace {
-
-constexpr size_t IoBufferSize = 64 * 1024;
 
 // Eight ring bytes as a number whose most significant byte is the first,
 // so that comparing numbers compares the bytes in order.
@@ -89,84 +90,6 @@ static_assert(position_tables.code[1] == 0x20 && position_tables.code[4] == 0x50
 static_assert(position_tables.code[12] == 0x90 && position_tables.code[24] == 0xC0);
 static_assert(position_tables.code[48] == 0xF0 && position_tables.code[63] == 0xFF);
 
-// Reads bytes from memory or from a file descriptor through a buffer. At
-// most `limit` bytes are handed out.
-class ByteSource {
-public:
-    ByteSource(std::span<const uint8_t> data) : m_cur(data.data()), m_end(data.data() + data.size()) {}
-    ByteSource(int fd, uint8_t* buffer, uint64_t limit) : m_fd(fd), m_buffer(buffer), m_limit(limit) {}
-
-    int get()
-    {
-        if (m_cur == m_end && !refill())
-            return -1;
-        return *m_cur++;
-    }
-    bool failed() const { return m_failed; }
-
-private:
-    bool refill()
-    {
-        if (m_fd < 0 || m_limit == 0)
-            return false;
-        size_t want = m_limit < IoBufferSize ? static_cast<size_t>(m_limit) : IoBufferSize;
-        ssize_t got = read_some(m_fd, m_buffer, want);
-        if (got <= 0) {
-            m_failed = got < 0;
-            m_limit = 0;
-            return false;
-        }
-        m_limit -= static_cast<uint64_t>(got);
-        m_cur = m_buffer;
-        m_end = m_buffer + got;
-        return true;
-    }
-
-    const uint8_t* m_cur = nullptr;
-    const uint8_t* m_end = nullptr;
-    int m_fd = -1;
-    uint8_t* m_buffer = nullptr;
-    uint64_t m_limit = 0;
-    bool m_failed = false;
-};
-
-// Collects output bytes in a buffer and hands full buffers to a vector or a
-// file descriptor. A write error is remembered and later bytes are dropped.
-class ByteSink {
-public:
-    ByteSink(Bytes& out, uint8_t* buffer) : m_vector(&out), m_buffer(buffer) {}
-    ByteSink(int fd, uint8_t* buffer) : m_fd(fd), m_buffer(buffer) {}
-
-    void put(uint8_t byte)
-    {
-        if (m_used == IoBufferSize)
-            flush();
-        m_buffer[m_used++] = byte;
-    }
-
-    // Returns false when any write so far has failed.
-    bool flush()
-    {
-        if (m_used == 0 || m_failed) {
-            m_used = 0;
-            return !m_failed;
-        }
-        if (m_vector) {
-            m_vector->insert(m_vector->end(), m_buffer, m_buffer + m_used);
-        } else {
-            m_failed = !write_all(m_fd, m_buffer, m_used);
-        }
-        m_used = 0;
-        return !m_failed;
-    }
-
-private:
-    Bytes* m_vector = nullptr;
-    int m_fd = -1;
-    uint8_t* m_buffer;
-    size_t m_used = 0;
-    bool m_failed = false;
-};
 
 void put_header(ByteSink& out, uint32_t length)
 {
@@ -712,44 +635,37 @@ std::optional<Bytes> Compressor::expand(std::span<const uint8_t> stream)
 
 bool Compressor::compress_file(const std::string& src, const std::string& dst)
 {
-    int in_fd = open_read(src);
-    if (in_fd < 0)
+    FileDescriptor in_fd(open_read(src));
+    if (!in_fd)
         return false;
     struct stat st {};
     Bytes slurped;
     uint64_t size = 0;
-    bool regular = ::fstat(in_fd, &st) == 0 && S_ISREG(st.st_mode);
+    bool regular = ::fstat(in_fd.get(), &st) == 0 && S_ISREG(st.st_mode);
     if (regular) {
         size = static_cast<uint64_t>(st.st_size);
     } else {
         // A pipe or device: its length is only known once it has been read.
-        ByteSource all(in_fd, m_state->in_buffer, UINT64_MAX);
+        ByteSource all(in_fd.get(), m_state->in_buffer, UINT64_MAX);
         for (int c; slurped.size() <= UINT32_MAX && (c = all.get()) >= 0;)
             slurped.push_back(static_cast<uint8_t>(c));
         size = slurped.size();
     }
-    if (size > UINT32_MAX || same_file(in_fd, dst)) {
-        ::close(in_fd);
+    if (size > UINT32_MAX || same_file(in_fd.get(), dst))
         return false;
-    }
-    int out_fd = open_write(dst);
-    if (out_fd < 0) {
-        ::close(in_fd);
+    FileDescriptor out_fd(open_write(dst));
+    if (!out_fd)
         return false;
-    }
-    ByteSink sink(out_fd, m_state->out_buffer);
+    ByteSink sink(out_fd.get(), m_state->out_buffer);
     bool ok;
     if (regular) {
-        ByteSource in(in_fd, m_state->in_buffer, size);
+        ByteSource in(in_fd.get(), m_state->in_buffer, size);
         ok = m_state->encode(in, static_cast<uint32_t>(size), sink);
     } else {
         ByteSource in(slurped);
         ok = m_state->encode(in, static_cast<uint32_t>(size), sink);
     }
-    ::close(in_fd);
-    if (::close(out_fd) != 0)
-        ok = false;
-    return ok;
+    return ::close(out_fd.release()) == 0 && ok;
 }
 
 bool Compressor::expand_descriptor(int in_fd, int out_fd)
@@ -761,27 +677,16 @@ bool Compressor::expand_descriptor(int in_fd, int out_fd)
 
 bool Compressor::expand_file(const std::string& src, const std::string& dst)
 {
-    int in_fd = open_read(src);
-    if (in_fd < 0)
+    FileDescriptor in_fd(open_read(src));
+    if (!in_fd || same_file(in_fd.get(), dst))
         return false;
-    if (same_file(in_fd, dst)) {
-        ::close(in_fd);
+    FileDescriptor out_fd(open_write(dst));
+    if (!out_fd)
         return false;
-    }
-    int out_fd = open_write(dst);
-    if (out_fd < 0) {
-        ::close(in_fd);
-        return false;
-    }
-    ByteSource in(in_fd, m_state->in_buffer, UINT64_MAX);
-    ByteSink sink(out_fd, m_state->out_buffer);
-    bool ok = m_state->decode(in, sink);
-    if (!ok && ::ftruncate(out_fd, 0) != 0)
+    bool ok = expand_descriptor(in_fd.get(), out_fd.get());
+    if (!ok && ::ftruncate(out_fd.get(), 0) != 0)
         ok = false;
-    ::close(in_fd);
-    if (::close(out_fd) != 0)
-        ok = false;
-    return ok;
+    return ::close(out_fd.release()) == 0 && ok;
 }
 
 } // namespace ruk

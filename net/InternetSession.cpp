@@ -1,6 +1,7 @@
 // The process-wide Internet state: the opened session, one server connection, one request, the download buffer.
 #include "net/InternetSession.h"
 
+#include "core/Text.h"
 #include "net/CurlSetup.h"
 #include "net/InternetSettings.h"
 #include "net/NetworkPresence.h"
@@ -65,15 +66,8 @@ std::string encode_object(std::string_view object)
 std::vector<std::string> header_lines(std::string_view text)
 {
     std::vector<std::string> lines;
-    size_t pos = 0;
-    while (pos <= text.size()) {
-        size_t end = text.find_first_of("\r\n", pos);
-        if (end == std::string_view::npos)
-            end = text.size();
-        if (end > pos)
-            lines.emplace_back(text.substr(pos, end - pos));
-        pos = end + 1;
-    }
+    for (std::string_view line : split_words(text, "\r\n"))
+        lines.emplace_back(line);
     return lines;
 }
 

@@ -40,7 +40,6 @@ bool InternetSettings::self_signed_allowed(std::string_view host) const
     // with or without its brackets.
     if (host.size() > 2 && host.front() == '[' && host.back() == ']')
         host = host.substr(1, host.size() - 2);
-    const std::string wanted = to_lower(host);
     const std::string list = read(SelfSignedValue, m_self_signed);
     size_t pos = 0;
     while (pos < list.size()) {
@@ -50,7 +49,7 @@ bool InternetSettings::self_signed_allowed(std::string_view host) const
         std::string_view entry(list.data() + pos, end - pos);
         if (entry.size() > 2 && entry.front() == '[' && entry.back() == ']')
             entry = entry.substr(1, entry.size() - 2);
-        if (!entry.empty() && to_lower(entry) == wanted)
+        if (!entry.empty() && equal_ignoring_case(entry, host))
             return true;
         pos = end + 1;
     }

@@ -1,6 +1,7 @@
 // Whether this machine has a network, a way out of it, and whether a host answers.
 #include "net/NetworkPresence.h"
 
+#include "host/FileIo.h"
 #include "net/CurlSetup.h"
 
 #include <cerrno>
@@ -18,14 +19,6 @@ namespace {
 
 constexpr unsigned RouteUp = 0x0001;
 constexpr unsigned RouteReject = 0x0200;
-
-std::optional<std::string> read_text(const char* path)
-{
-    std::ifstream in(path);
-    if (!in)
-        return std::nullopt;
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
 unsigned hex_value(const std::string& text)
 {
@@ -98,8 +91,8 @@ bool NetworkPresence::has_default_route(std::string_view ipv4_table, std::string
 
 std::optional<bool> NetworkPresence::wan_alive()
 {
-    std::optional<std::string> v4 = read_text("/proc/net/route");
-    std::optional<std::string> v6 = read_text("/proc/net/ipv6_route");
+    std::optional<std::string> v4 = read_whole_file("/proc/net/route");
+    std::optional<std::string> v6 = read_whole_file("/proc/net/ipv6_route");
     if (!v4 && !v6)
         return std::nullopt;
     return has_default_route(v4.value_or(std::string()), v6.value_or(std::string()));

@@ -186,9 +186,8 @@ void Transfer::header_line(std::string_view line)
 
 std::optional<std::string> Transfer::header(std::string_view name) const
 {
-    const std::string wanted = to_lower(name);
     for (auto it = m_headers.rbegin(); it != m_headers.rend(); ++it)
-        if (to_lower(it->first) == wanted)
+        if (equal_ignoring_case(it->first, name))
             return it->second;
     return std::nullopt;
 }

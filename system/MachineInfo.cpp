@@ -1,6 +1,8 @@
 // Power, memory, language and names of the machine.
 #include "system/MachineInfo.h"
 
+#include "core/Text.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
@@ -18,16 +20,6 @@ namespace ruk {
 
 namespace {
 
-std::string trimmed(std::string_view text)
-{
-    size_t a = 0, b = text.size();
-    while (a < b && static_cast<unsigned char>(text[a]) <= 0x20)
-        ++a;
-    while (b > a && static_cast<unsigned char>(text[b - 1]) <= 0x20)
-        --b;
-    return std::string(text.substr(a, b - a));
-}
-
 // The first line of a small file, trimmed; nullopt when it cannot be read.
 std::optional<std::string> read_line(const fs::path& path)
 {
@@ -38,7 +30,7 @@ std::optional<std::string> read_line(const fs::path& path)
     std::getline(in, line);
     if (in.bad())
         return std::nullopt;
-    return trimmed(line);
+    return std::string(trim_blanks(line));
 }
 
 std::optional<int64_t> read_number(const fs::path& path)
@@ -226,9 +218,7 @@ std::string language_name(int number)
 std::string language_of_locale(std::string_view locale)
 {
     // The language code ends at the territory, the character set or the modifier.
-    std::string code(locale.substr(0, locale.find_first_of("_.@")));
-    for (char& c : code)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    std::string code = to_lower(locale.substr(0, locale.find_first_of("_.@")));
     if (code.empty() || code == "c" || code == "posix")
         return language_name(9);
     // Codes that share a primary language number share its name (Serbian and

@@ -94,15 +94,8 @@ struct Registry::KeyPath {
 
     explicit KeyPath(std::string_view key)
     {
-        size_t start = 0;
-        while (start <= key.size()) {
-            size_t end = key.find('\\', start);
-            if (end == std::string_view::npos)
-                end = key.size();
-            if (end > start)
-                names.emplace_back(key.substr(start, end - start));
-            start = end + 1;
-        }
+        for (std::string_view name : split_words(key, "\\"))
+            names.emplace_back(name);
         for (size_t i = 0; i < names.size(); ++i) {
             if (i + 1 == names.size())
                 lparent = lpath;

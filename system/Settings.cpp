@@ -5,7 +5,9 @@
 
 #include "core/Engine.h"
 #include "host/HostState.h"
+#include "host/FileIo.h"
 #include "host/Package.h"
+#include "host/ReplacingFile.h"
 #include "host/Session.h"
 
 #include <cerrno>
@@ -39,11 +41,6 @@ std::string slashes(std::string_view path)
         if (c == '\\')
             c = '/';
     return out;
-}
-
-bool ends_with_lower(std::string_view text, std::string_view suffix)
-{
-    return text.size() >= suffix.size() && to_lower(text.substr(text.size() - suffix.size())) == suffix;
 }
 
 std::string env_or(const char* name, const std::string& fallback)
@@ -380,9 +377,7 @@ UserFolders UserFolders::from_environment()
     folders.config_home = env_or("XDG_CONFIG_HOME", folders.home + "/.config");
     folders.data_home = env_or("XDG_DATA_HOME", folders.home + "/.local/share");
     folders.cache_home = env_or("XDG_CACHE_HOME", folders.home + "/.cache");
-    std::ifstream in(folders.config_home + "/user-dirs.dirs", std::ios::binary);
-    if (in)
-        folders.user_dirs.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    folders.user_dirs = read_whole_file(folders.config_home + "/user-dirs.dirs").value_or(std::string());
     return folders;
 }
 
@@ -394,13 +389,7 @@ std::vector<std::pair<std::string, std::string>> shell_folder_values(const UserF
         std::string result = folders.home + "/" + fallback;
         std::string_view text = folders.user_dirs;
         std::string prefix = "XDG_" + std::string(xdg_name) + "_DIR=\"";
-        size_t start = 0;
-        while (start < text.size()) {
-            size_t end = text.find('\n', start);
-            if (end == std::string_view::npos)
-                end = text.size();
-            std::string_view line = text.substr(start, end - start);
-            start = end + 1;
+        for (std::string_view line : split_pieces(text, '\n')) {
             while (!line.empty() && (line.front() == ' ' || line.front() == '\t'))
                 line.remove_prefix(1);
             while (!line.empty() && (line.back() == '\r' || line.back() == ' '))
@@ -454,7 +443,7 @@ void fill_missing_shell_folders(Registry& registry, const UserFolders& folders)
 std::string launcher_file(std::string_view link)
 {
     std::string file = slashes(link);
-    if (ends_with_lower(file, ".lnk"))
+    if (ends_with_ignoring_case(file, ".lnk"))
         file = file.substr(0, file.size() - 4) + ".desktop";
     return file;
 }
@@ -503,31 +492,8 @@ bool write_launcher(const Launcher& launcher)
     fs::path path(file);
     if (path.filename().empty())
         return false;
-    std::string text = launcher_text(launcher);
-    fs::path folder = path.parent_path().empty() ? fs::path(".") : path.parent_path();
-    std::string temp = (folder / ("." + path.filename().string() + ".XXXXXX")).string();
-    std::vector<char> name(temp.begin(), temp.end());
-    name.push_back('\0');
-    int fd = ::mkstemp(name.data());
-    if (fd < 0)
-        return false;
-    bool ok = true;
-    size_t done = 0;
-    while (ok && done < text.size()) {
-        ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        ok = n > 0;
-        if (ok)
-            done += static_cast<size_t>(n);
-    }
     // Launchers are marked executable: desktops refuse to run untrusted ones.
-    ok = ok && ::fchmod(fd, 0755) == 0 && ::fsync(fd) == 0;
-    ok = ::close(fd) == 0 && ok;
-    ok = ok && ::rename(name.data(), file.c_str()) == 0;
-    if (!ok)
-        ::unlink(name.data());
-    return ok;
+    return replace_file_contents(file, launcher_text(launcher), 0755);
 }
 
 bool write_uninstall_entry(Registry& registry, const std::vector<std::string>& p)

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cstring>
 #include <deque>
+#include <memory>
 #include <unistd.h>
 
 namespace ruk {
@@ -170,47 +171,52 @@ bool X11Desktop::checked(const std::function<void()>& requests)
     return s_error_count == before;
 }
 
+namespace {
+
+// One window property as the server handed it out, freed with XFree.
+struct RawProperty {
+    Atom type = None;
+    int format = 0;
+    unsigned long count = 0;
+    std::unique_ptr<unsigned char, int (*)(void*)> data{nullptr, XFree};
+    bool ok = false;
+};
+
+RawProperty get_property(Display* display, unsigned long window, unsigned long property, unsigned long type,
+                         long max_longs)
+{
+    RawProperty p;
+    unsigned long bytes_after = 0;
+    unsigned char* data = nullptr;
+    int status = XGetWindowProperty(display, window, property, 0, max_longs, False, type, &p.type, &p.format,
+                                    &p.count, &bytes_after, &data);
+    p.data.reset(data);
+    p.ok = status == Success && data != nullptr;
+    return p;
+}
+
+} // namespace
+
 std::optional<std::string> X11Desktop::property_bytes(unsigned long window, unsigned long property,
                                                       unsigned long type, unsigned long* actual_type_out)
 {
-    Atom actual_type = None;
-    int actual_format = 0;
-    unsigned long count = 0;
-    unsigned long bytes_after = 0;
-    unsigned char* data = nullptr;
-    int status = XGetWindowProperty(m_display, window, property, 0, MaxPropertyLongs, False, type, &actual_type,
-                                    &actual_format, &count, &bytes_after, &data);
-    std::optional<std::string> value;
-    if (status == Success && actual_type != None && actual_format == 8 && data != nullptr
-        && (type == AnyPropertyType || actual_type == type)) {
-        value.emplace(reinterpret_cast<const char*>(data), count);
-        if (actual_type_out != nullptr)
-            *actual_type_out = actual_type;
-    }
-    if (data != nullptr)
-        XFree(data);
-    return value;
+    RawProperty p = get_property(m_display, window, property, type, MaxPropertyLongs);
+    if (!p.ok || p.type == None || p.format != 8 || (type != AnyPropertyType && p.type != type))
+        return std::nullopt;
+    if (actual_type_out != nullptr)
+        *actual_type_out = p.type;
+    return std::string(reinterpret_cast<const char*>(p.data.get()), p.count);
 }
 
 std::optional<std::vector<unsigned long>> X11Desktop::property_longs(unsigned long window, unsigned long property,
                                                                      unsigned long type)
 {
-    Atom actual_type = None;
-    int actual_format = 0;
-    unsigned long count = 0;
-    unsigned long bytes_after = 0;
-    unsigned char* data = nullptr;
-    int status = XGetWindowProperty(m_display, window, property, 0, MaxPropertyLongs, False, type, &actual_type,
-                                    &actual_format, &count, &bytes_after, &data);
-    std::optional<std::vector<unsigned long>> value;
-    if (status == Success && actual_type == type && actual_format == 32 && data != nullptr) {
-        // Xlib hands format-32 data out as an array of longs.
-        const auto* longs = reinterpret_cast<const unsigned long*>(data);
-        value.emplace(longs, longs + count);
-    }
-    if (data != nullptr)
-        XFree(data);
-    return value;
+    RawProperty p = get_property(m_display, window, property, type, MaxPropertyLongs);
+    if (!p.ok || p.type != type || p.format != 32)
+        return std::nullopt;
+    // Xlib hands format-32 data out as an array of longs.
+    const auto* longs = reinterpret_cast<const unsigned long*>(p.data.get());
+    return std::vector<unsigned long>(longs, longs + p.count);
 }
 
 std::string X11Desktop::read_title(unsigned long window)

@@ -2,6 +2,7 @@
 #include "tools/Commands.h"
 
 #include "host/FileIo.h"
+#include "host/ReplacingFile.h"
 
 #include "core/CodeStore.h"
 #include "core/Text.h"
@@ -21,17 +22,13 @@ namespace {
 // Sources are regular files only: a pipe or a device could block for ever.
 std::optional<std::string> read_file(const std::string& path)
 {
-    return ruk::read_regular_file(path);
+    return ruk::read_whole_file(path);
 }
 
+// The output is replaced whole: a failed write leaves the older file.
 bool write_file(const std::string& path, std::string_view data)
 {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    if (!out)
-        return false;
-    out.write(data.data(), static_cast<std::streamsize>(data.size()));
-    out.close();
-    return !out.fail();
+    return ruk::replace_file_contents(path, data);
 }
 
 // A compiled line in the notation error reports use, with the comparison
@@ -129,7 +126,7 @@ int cmd_dis(const Args& args)
     }
     ruk::CodeStore store;
     // A pipe or a device named as the code file would hold the tool for ever.
-    if (!ruk::read_regular_file(args[0]) || !store.load_code(args[0])) {
+    if (!ruk::read_whole_file(args[0]) || !store.load_code(args[0])) {
         std::fprintf(stderr, "rukc dis: cannot read '%s'\n", args[0].c_str());
         return 1;
     }

@@ -3,6 +3,7 @@
 
 #include "core/Random.h"
 #include "host/Package.h"
+#include "host/ReplacingFile.h"
 #include "host/SourceBuild.h"
 #include "host/Zip.h"
 #include "system/Translator.h"
@@ -271,24 +272,25 @@ int run_compressor(const char* command, const Args& raw, bool compress)
     // place only when complete: a failed write (a full disk, a file-size
     // limit) leaves no truncated output that looks whole, and an older
     // output stays as it was.
-    std::string temp = fs::path(out).parent_path().string();
-    temp = (temp.empty() ? std::string(".") : temp) + "/." + fs::path(out).filename().string().substr(0, 200) + ".rukc-XXXXXX";
-    int temp_fd = ::mkstemp(temp.data());
-    const std::string target = temp_fd >= 0 ? temp : out;
-    if (temp_fd >= 0)
-        ::close(temp_fd);
+    // A folder that takes no new file gets the output written in place.
+    ruk::ReplacingFile output;
+    if (!output.open(out, true)) {
+        std::fprintf(stderr, "rukc %s: cannot write %s\n", command, out.c_str());
+        return 1;
+    }
+    const std::string target = output.temp_path().empty() ? out : output.temp_path();
     bool ok = compress ? compressor.compress_file(in, target) : compressor.expand_file(in, target);
     bool empty_input = compress && !ok && fs::file_size(in, ec) == 0 && !ec;
     if (ok || empty_input) {
-        if (temp_fd >= 0 && ::rename(temp.c_str(), out.c_str()) != 0) {
-            ::unlink(temp.c_str());
+        if (!output.commit(false)) {
             std::fprintf(stderr, "rukc %s: cannot write %s\n", command, out.c_str());
             return 1;
         }
         if (ok)
             return 0;
-    } else {
-        ::unlink(target.c_str());
+    } else if (output.temp_path().empty()) {
+        // Written in place and failed: no truncated output may look whole.
+        ::unlink(out.c_str());
     }
     if (!compress)
         std::fprintf(stderr,

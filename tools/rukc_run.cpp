@@ -9,6 +9,7 @@
 #include "host/Modules.h"
 #include "host/Session.h"
 #include "system/DynamicLibrary.h"
+#include "host/SourceBuild.h"
 #include "system/Misc.h"
 #include "system/Registry.h"
 #include "system/Translator.h"
@@ -69,52 +70,25 @@ private:
     std::atomic<bool> m_fired{false};
 };
 
-// Sources are regular files only: a pipe or a device could block for ever.
-bool read_file(const fs::path& path, std::string& out)
-{
-    auto data = ruk::read_regular_file(path.string());
-    if (!data)
-        return false;
-    out = std::move(*data);
-    return true;
-}
-
 // Compiles one source file or every *.rks of a folder (in name order) into
-// the text the code store loads. Prints compile errors and returns false.
-bool compile_sources(const fs::path& input, std::string& code)
+// the text the code store loads. Prints what went wrong and returns false.
+bool compile_input(const std::string& input, std::string& code)
 {
-    std::vector<fs::path> files;
-    std::error_code ec;
-    if (fs::is_directory(input, ec)) {
-        for (const auto& entry : fs::directory_iterator(input, ec))
-            if (entry.is_regular_file() && entry.path().extension() == ".rks")
-                files.push_back(entry.path());
-        std::sort(files.begin(), files.end());
-        if (files.empty()) {
-            std::fprintf(stderr, "rukc run: no .rks files in %s\n", input.c_str());
-            return false;
-        }
-    } else {
-        files.push_back(input);
+    ruk::CompiledSources sources = ruk::compile_sources(input);
+    if (sources.files.empty()) {
+        std::fprintf(stderr, "rukc run: no .rks files in %s\n", input.c_str());
+        return false;
     }
-    bool ok = true;
-    for (const auto& file : files) {
-        std::string source;
-        if (!read_file(file, source)) {
-            std::fprintf(stderr, "rukc run: cannot read %s\n", file.c_str());
-            return false;
-        }
-        ruk::CompiledSource compiled = ruk::compile_source(source);
-        for (const auto& error : compiled.errors) {
-            std::fprintf(stderr, "%s:%d: %s (code %d)\n", file.c_str(), error.line, error.message.c_str(), error.code);
-            ok = false;
-        }
-        for (const auto& line : compiled.lines) {
-            code += line;
-            code += "\r\n";
-        }
+    for (const std::string& file : sources.unreadable)
+        std::fprintf(stderr, "rukc run: cannot read %s\n", file.c_str());
+    for (const ruk::SourceError& e : sources.errors)
+        std::fprintf(stderr, "%s:%d: %s (code %d)\n", e.file.c_str(), e.error.line, e.error.message.c_str(),
+                     e.error.code);
+    for (const std::string& line : sources.lines) {
+        code += line;
+        code += "\r\n";
     }
-    return ok;
+    return sources.ok();
 }
 
 } // namespace
@@ -161,7 +135,7 @@ int cmd_run(const Args& args)
     // Taken before the run changes into the package's working folder.
     std::error_code absolute_error;
     const std::string absolute_input = fs::absolute(input, absolute_error).string();
-    const bool package = input.size() > 4 && ruk::to_lower(input.substr(input.size() - 4)) == ".ruk";
+    const bool package = input.size() > 4 && ruk::ends_with_ignoring_case(input, ".ruk");
     if (package) {
         // A package runs from its own working folder, as in the engine.
         session.package_path = input;
@@ -179,7 +153,7 @@ int cmd_run(const Args& args)
         }
     } else {
         std::string code;
-        if (!compile_sources(input, code))
+        if (!compile_input(input, code))
             return 1;
         engine.code().load_text(code);
     }

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 #include <random>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace ruk;
@@ -301,5 +302,8 @@ TEST(BmpFileTest, SaveReplacesTheFileWhole)
     EXPECT_EQ(BmpFile::save((dir / "missing" / "x.bmp").string(), picture), PictureError::CannotWrite);
     EXPECT_EQ(BmpFile::load((dir / "none.bmp").string()).error, PictureError::NotFound);
     EXPECT_EQ(BmpFile::load(dir.string()).error, PictureError::CannotRead);
+    // A pipe without a writer is refused at once instead of holding the load.
+    ASSERT_EQ(::mkfifo((dir / "pipe.bmp").c_str(), 0600), 0);
+    EXPECT_EQ(BmpFile::load((dir / "pipe.bmp").string()).error, PictureError::CannotRead);
     fs::remove_all(dir);
 }

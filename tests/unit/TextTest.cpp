@@ -89,3 +89,37 @@ TEST(ResultText, Numbers)
     EXPECT_EQ(flag_to_text(true), "1");
     EXPECT_EQ(show_tokens(std::string("a\x8E" "b\x8F" "c\x8E\x0E" "d\x0F\x90", 10)), "a.b(c.[d])");
 }
+
+TEST(TextHelpers, TrimmingTakesEveryControlByteAndBlankAtTheEnds)
+{
+    EXPECT_EQ(trim_blanks(" \t\r\n a b \x01\x20"), "a b");
+    EXPECT_EQ(trim_blanks("\x7F" "x\xA0"), "\x7F" "x\xA0"); // DEL and bytes above 0x7F stay
+    EXPECT_EQ(trim_blanks("   "), "");
+    EXPECT_EQ(trim_blanks(""), "");
+}
+
+TEST(TextHelpers, CaseIsIgnoredForAsciiLettersOnly)
+{
+    EXPECT_TRUE(equal_ignoring_case("Content-Type", "content-TYPE"));
+    EXPECT_FALSE(equal_ignoring_case("abc", "abcd"));
+    EXPECT_FALSE(equal_ignoring_case("\xC4", "\xE4")); // no folding beyond ASCII
+    EXPECT_FALSE(equal_ignoring_case("[", "{"));        // 0x5B and 0x7B differ by the case bit only
+    EXPECT_LT(compare_ignoring_case("apple", "Banana"), 0);
+    EXPECT_GT(compare_ignoring_case("b", "A"), 0);
+    EXPECT_LT(compare_ignoring_case("ab", "ABC"), 0);
+    EXPECT_EQ(compare_ignoring_case("MiXeD", "mixed"), 0);
+    EXPECT_GT(compare_ignoring_case("\xE9", "z"), 0); // high bytes sort after letters, unsigned
+    EXPECT_TRUE(ends_with_ignoring_case("Main.RKS", ".rks"));
+    EXPECT_FALSE(ends_with_ignoring_case("ks", ".rks"));
+}
+
+TEST(TextHelpers, PiecesKeepEmptiesWordsDoNot)
+{
+    using V = std::vector<std::string_view>;
+    EXPECT_EQ(split_pieces("", ','), V{""});
+    EXPECT_EQ(split_pieces("a,,b,", ','), (V{"a", "", "b", ""}));
+    EXPECT_EQ(split_words("", " "), V{});
+    EXPECT_EQ(split_words("  36 35 98:0  / ", " "), (V{"36", "35", "98:0", "/"}));
+    EXPECT_EQ(split_words("\r\nA: 1\r\n\r\nB: 2", "\r\n"), (V{"A: 1", "B: 2"}));
+    EXPECT_EQ(split_words("\\\\HKCU\\\\Software\\", "\\"), (V{"HKCU", "Software"}));
+}
