@@ -1,6 +1,8 @@
 // The "anim" family: the heading, speed, friction and sensibility of a window, and turtle moves.
 #include "graphics/Anim.h"
 
+#include "graphics/InputFamilies.h"
+
 #include "core/Engine.h"
 #include "core/Text.h"
 #include "graphics/ScriptWindow.h"
@@ -11,17 +13,6 @@ namespace {
 
 constexpr const char* MsgBadWindow = "The window index is invalid.";
 
-// A reference is "main" or an integer expression naming an occupied slot;
-// -1 when it names none.
-int resolve(WindowHost& windows, const std::string& reference)
-{
-    if (reference.empty())
-        return -1;
-    const int index = reference == "main" ? 0 : eval_int(reference, -1);
-    if (index < 0 || index >= WindowSlots || !windows.window(index))
-        return -1;
-    return index;
-}
 
 bool is_anim_word(const std::string& op, const std::string& sub)
 {
@@ -36,7 +27,7 @@ Result anim(Engine& e, WindowHost& windows)
     const std::string& sub = e.word(3);
     if (!is_anim_word(op, sub))
         return e.call_function();
-    const int index = resolve(windows, e.word(1));
+    const int index = occupied_window_index(windows, e.word(1));
     if (index < 0) {
         e.report_error(MsgBadWindow);
         return std::nullopt;

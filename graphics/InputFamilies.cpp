@@ -17,7 +17,7 @@ void register_input_families(Engine& engine, HostState& state, WindowHost& windo
     register_gesture_family(engine, state);
 }
 
-int input_window_index(WindowHost& windows, const std::string& reference)
+int occupied_window_index(WindowHost& windows, const std::string& reference)
 {
     if (reference.empty())
         return -1;

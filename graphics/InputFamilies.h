@@ -24,7 +24,7 @@ void register_gesture_family(Engine& engine, HostState& state);
 
 // The slot a window reference names ("main" or an integer expression) when
 // the slot holds a window, else -1.
-int input_window_index(WindowHost& windows, const std::string& reference);
+int occupied_window_index(WindowHost& windows, const std::string& reference);
 
 // The shape a cursor word names; false for a word that names none.
 enum class CursorShape;

@@ -63,7 +63,7 @@ void register_keyboard_family(Engine& engine, HostState& state, WindowHost& wind
         }
         if (w1 == "keysyncstate")
             return int_to_text(key_sync_state(input, e.param_int(1, 0)));
-        const int index = input_window_index(windows, w1);
+        const int index = occupied_window_index(windows, w1);
         if (index < 0) {
             e.report_error(MsgBadWindow);
             return std::nullopt;

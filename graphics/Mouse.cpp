@@ -36,7 +36,7 @@ Result window_command(Engine& e, WindowHost& windows, InputHost& input)
 {
     const std::string& op = e.word(2);
     const bool known = op == "x" || op == "y" || op == "cursor" || op == "isoverwindow";
-    const int index = input_window_index(windows, e.word(1));
+    const int index = occupied_window_index(windows, e.word(1));
     if (index < 0) {
         if (!known)
             return e.call_function();
