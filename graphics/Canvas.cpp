@@ -75,23 +75,23 @@ QString script_text(std::string_view text)
     return out;
 }
 
-QFont make_font(const FontSpec& spec)
+QFont make_font(const FontChoice& choice)
 {
     QFont font;
-    if (!spec.face.empty())
-        font.setFamily(QString::fromUtf8(spec.face.data(), qsizetype(spec.face.size())));
+    if (!choice.face.empty())
+        font.setFamily(QString::fromUtf8(choice.face.data(), qsizetype(choice.face.size())));
     else
         font.setStyleHint(QFont::SansSerif);
-    const int32_t pixels = std::clamp(spec.pixel_size, 1, 2000);
+    const int32_t pixels = std::clamp(choice.pixel_size, 1, 2000);
     font.setPixelSize(pixels);
-    font.setWeight(QFont::Weight(std::clamp(spec.weight, 1, 1000)));
-    font.setItalic(spec.italic);
-    font.setUnderline(spec.underline);
-    font.setStrikeOut(spec.strike_out);
+    font.setWeight(QFont::Weight(std::clamp(choice.weight, 1, 1000)));
+    font.setItalic(choice.italic);
+    font.setUnderline(choice.underline);
+    font.setStrikeOut(choice.strike_out);
     // A character width is an average width; a face's average is about half
     // its em, which the stretch factor (100 = the face's own) scales.
-    if (spec.char_width > 0)
-        font.setStretch(std::clamp(int(int64_t(spec.char_width) * 200 / pixels), 1, 4000));
+    if (choice.char_width > 0)
+        font.setStretch(std::clamp(int(int64_t(choice.char_width) * 200 / pixels), 1, 4000));
     font.setStyleStrategy(QFont::NoAntialias);
     return font;
 }

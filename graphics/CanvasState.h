@@ -14,7 +14,7 @@ namespace ruk {
 // face. `charset` is kept for scripts that ask for it; the painter chooses
 // glyphs from the text itself. `angle_tenths` turns the text counter-clockwise
 // in tenths of a degree. `char_width` 0 keeps the face's own proportions.
-struct FontSpec {
+struct FontChoice {
     std::string face;
     int32_t pixel_size = 11;
     int32_t weight = 400;
@@ -32,7 +32,7 @@ struct FontSpec {
 // Canvas state of one bitmap. Colours are colour values (red in the low
 // byte). A pen width of 0 is the thinnest pen, one pixel wide.
 struct CanvasState {
-    FontSpec font;
+    FontChoice font;
     uint32_t pen_colour = 0;
     int32_t pen_width = 1;
     uint32_t brush_colour = 0xFFFFFF;

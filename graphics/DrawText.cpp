@@ -42,7 +42,7 @@ Result text_in_box(Engine& e, DrawTarget& t)
 // bitmap's font; the text is drawn unless word 4 asks for its width only.
 Result text_ex(Engine& e, DrawTarget& t)
 {
-    FontSpec font;
+    FontChoice font;
     if (!e.param(5).empty())
         font.pixel_size = std::min(std::abs(coordinate(e, 5, font.pixel_size)), 2000);
     if (!e.param(6).empty())
@@ -71,13 +71,13 @@ Result text_ex(Engine& e, DrawTarget& t)
 Result draw_text(Engine& e, DrawState&, DrawTarget& t)
 {
     const std::string& w3 = e.word(3);
-    FontSpec& font = t.canvas->font;
+    FontChoice& font = t.canvas->font;
     if (w3.empty())
         return text_in_box(e, t);
     if (w3 == "getwidth")
         return int_to_text(Canvas(*t.bitmap, *t.canvas).measure(e.param(1)).width);
     if (w3 == "size") {
-        font.pixel_size = FontSpec::pixels_from_points(std::clamp(e.param_int(1, 10), -2000, 2000));
+        font.pixel_size = FontChoice::pixels_from_points(std::clamp(e.param_int(1, 10), -2000, 2000));
         font.pixel_size = std::abs(font.pixel_size);
         return std::string();
     }

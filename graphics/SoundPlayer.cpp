@@ -109,15 +109,15 @@ bool SoundPlayer::play(const std::string& path, bool loop)
         return false;
     if (!open_audio() && std::getenv("SDL_AUDIODRIVER") != nullptr)
         return false;
-    SDL_AudioSpec spec{};
+    SDL_AudioSpec loaded{};
     Uint8* data = nullptr;
     Uint32 length = 0;
     SDL_RWops* file = m_sdl->rw_from_file(path.c_str(), "rb");
-    if (!file || !m_sdl->load_wav_rw(file, 1, &spec, &data, &length))
+    if (!file || !m_sdl->load_wav_rw(file, 1, &loaded, &data, &length))
         return false;
     // Whatever the file holds becomes 16-bit stereo at the file's own rate.
     SDL_AudioCVT convert;
-    if (m_sdl->build_audio_cvt(&convert, spec.format, spec.channels, spec.freq, AUDIO_S16SYS, 2, spec.freq) < 0) {
+    if (m_sdl->build_audio_cvt(&convert, loaded.format, loaded.channels, loaded.freq, AUDIO_S16SYS, 2, loaded.freq) < 0) {
         m_sdl->free_wav(data);
         return false;
     }
@@ -135,7 +135,7 @@ bool SoundPlayer::play(const std::string& path, bool loop)
     m_samples = std::move(samples);
     m_position = 0;
     m_loop = loop;
-    if (!open_device(spec.freq)) {
+    if (!open_device(loaded.freq)) {
         m_samples.clear();
         return false;
     }

@@ -268,9 +268,9 @@ bool InternetSession::connect(const ConnectParams& params, int timeout_ms)
     return true;
 }
 
-std::optional<std::string> InternetSession::start(const TransferSpec& spec)
+std::optional<std::string> InternetSession::start(const TransferPlan& plan)
 {
-    m_request = Transfer::start(*m_curl, m_multi, spec, m_limits);
+    m_request = Transfer::start(*m_curl, m_multi, plan, m_limits);
     if (!m_request)
         return std::nullopt;
     if (!m_request->wait_for_response())
@@ -278,7 +278,7 @@ std::optional<std::string> InternetSession::start(const TransferSpec& spec)
     return m_request->header("Content-Length").value_or(std::string());
 }
 
-std::optional<std::string> InternetSession::request(const RequestSpec& spec)
+std::optional<std::string> InternetSession::request(const RequestPlan& plan)
 {
     m_request.reset();
     if (!m_multi)
@@ -288,17 +288,17 @@ std::optional<std::string> InternetSession::request(const RequestSpec& spec)
     m_buffer = std::make_unique<DownloadBuffer>();
     if (!m_connection || m_connection->service == Service::Ftp || offline())
         return std::nullopt;
-    TransferSpec transfer;
-    transfer.url = std::string(spec.secure ? "https" : "http") + "://" + m_connection->host + ":"
-        + std::to_string(m_connection->port) + encode_object(spec.object);
-    transfer.verb = spec.verb;
-    transfer.referrer = spec.referrer;
-    transfer.headers = header_lines(spec.headers);
-    transfer.body = spec.body;
+    TransferPlan transfer;
+    transfer.url = std::string(plan.secure ? "https" : "http") + "://" + m_connection->host + ":"
+        + std::to_string(m_connection->port) + encode_object(plan.object);
+    transfer.verb = plan.verb;
+    transfer.referrer = plan.referrer;
+    transfer.headers = header_lines(plan.headers);
+    transfer.body = plan.body;
     transfer.agent = m_agent;
     transfer.user = m_connection->user;
     transfer.password = m_connection->password;
-    transfer.allow_self_signed = spec.secure && allow_self_signed(m_connection->host);
+    transfer.allow_self_signed = plan.secure && allow_self_signed(m_connection->host);
     return start(transfer);
 }
 
@@ -310,7 +310,7 @@ std::optional<std::string> InternetSession::request_url(std::string_view url)
     m_buffer = std::make_unique<DownloadBuffer>();
     if (offline() || url.find_first_of(" \t\r\n") != std::string_view::npos)
         return std::nullopt;
-    TransferSpec transfer;
+    TransferPlan transfer;
     transfer.url = std::string(url);
     transfer.agent = m_agent;
     if (std::optional<Destination> target = NetworkPresence::parse_destination(url))

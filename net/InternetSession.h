@@ -35,7 +35,7 @@ std::optional<ConnectParams> make_connect_params(std::string_view server, std::s
                                                  std::string_view password, Service service);
 
 // What "request" sends on the connection.
-struct RequestSpec {
+struct RequestPlan {
     std::string verb;    // empty: GET
     std::string object;  // the path (and query) on the server
     std::string referrer;
@@ -92,7 +92,7 @@ public:
     // no request can be sent (no connection, offline). The Content-Length the server sent ("" when it sent none);
     // nothing when there is no HTTP connection, the engine is offline, the
     // request is malformed or no response came.
-    std::optional<std::string> request(const RequestSpec& spec);
+    std::optional<std::string> request(const RequestPlan& plan);
     // Fetches a URL (http, https or ftp) directly on the session, without a
     // connection. The Content-Length as for request(); nothing when the URL
     // cannot be opened.
@@ -120,7 +120,7 @@ public:
 private:
     bool allow_self_signed(const std::string& host) const;
     // Starts the transfer and waits for its headers; the buffer is already fresh.
-    std::optional<std::string> start(const TransferSpec& spec);
+    std::optional<std::string> start(const TransferPlan& plan);
 
     InternetSettings* m_settings;
     CurlLibrary& m_library;

@@ -80,14 +80,14 @@ Result request_command(Engine& e, InternetSession& session)
         return length->empty() ? std::string("0") : *length;
     }
     if (mode.empty() || mode == "https") {
-        RequestSpec spec;
-        spec.verb = e.param(1);
-        spec.object = e.param(2);
-        spec.referrer = e.param(3);
-        spec.headers = e.param(4);
-        spec.body = e.param(5);
-        spec.secure = mode == "https";
-        std::optional<std::string> length = session.request(spec);
+        RequestPlan plan;
+        plan.verb = e.param(1);
+        plan.object = e.param(2);
+        plan.referrer = e.param(3);
+        plan.headers = e.param(4);
+        plan.body = e.param(5);
+        plan.secure = mode == "https";
+        std::optional<std::string> length = session.request(plan);
         return length && !length->empty() ? *length : std::string("0");
     }
     return e.call_function();

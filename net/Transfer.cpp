@@ -61,18 +61,18 @@ Transfer::~Transfer()
     m_curl.slist_free_all(m_header_list);
 }
 
-std::unique_ptr<Transfer> Transfer::start(const CurlFunctions& curl, CURLM* multi, const TransferSpec& spec, const TransferLimits& limits)
+std::unique_ptr<Transfer> Transfer::start(const CurlFunctions& curl, CURLM* multi, const TransferPlan& plan, const TransferLimits& limits)
 {
-    const std::string verb = spec.verb.empty() ? std::string("GET") : spec.verb;
+    const std::string verb = plan.verb.empty() ? std::string("GET") : plan.verb;
     // A verb or referrer that could start a header line of its own is refused.
-    if (!is_token(verb) || has_line_break(spec.referrer) || has_line_break(spec.agent) || has_line_break(spec.url))
+    if (!is_token(verb) || has_line_break(plan.referrer) || has_line_break(plan.agent) || has_line_break(plan.url))
         return nullptr;
     CURL* easy = curl.easy_init();
     if (!easy)
         return nullptr;
     std::unique_ptr<Transfer> transfer(new Transfer(curl, multi, easy, limits));
-    apply_common_options(curl, easy, spec.allow_self_signed);
-    bool ok = curl.easy_setopt(easy, CURLOPT_URL, spec.url.c_str()) == CURLE_OK;
+    apply_common_options(curl, easy, plan.allow_self_signed);
+    bool ok = curl.easy_setopt(easy, CURLOPT_URL, plan.url.c_str()) == CURLE_OK;
     curl.easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 1L);
     curl.easy_setopt(easy, CURLOPT_MAXREDIRS, 10L);
     curl.easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(std::max(1, limits.connect_timeout_ms)));
@@ -83,19 +83,19 @@ std::unique_ptr<Transfer> Transfer::start(const CurlFunctions& curl, CURLM* mult
 
     if (verb == "HEAD") {
         curl.easy_setopt(easy, CURLOPT_NOBODY, 1L);
-    } else if (!spec.body.empty() || verb == "POST") {
-        curl.easy_setopt(easy, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(spec.body.size()));
-        curl.easy_setopt(easy, CURLOPT_COPYPOSTFIELDS, spec.body.c_str());
+    } else if (!plan.body.empty() || verb == "POST") {
+        curl.easy_setopt(easy, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(plan.body.size()));
+        curl.easy_setopt(easy, CURLOPT_COPYPOSTFIELDS, plan.body.c_str());
         if (verb != "POST")
             curl.easy_setopt(easy, CURLOPT_CUSTOMREQUEST, verb.c_str());
     } else if (verb != "GET") {
         curl.easy_setopt(easy, CURLOPT_CUSTOMREQUEST, verb.c_str());
     }
-    if (!spec.referrer.empty())
-        curl.easy_setopt(easy, CURLOPT_REFERER, spec.referrer.c_str());
-    if (!spec.agent.empty())
-        curl.easy_setopt(easy, CURLOPT_USERAGENT, spec.agent.c_str());
-    for (const std::string& line : spec.headers) {
+    if (!plan.referrer.empty())
+        curl.easy_setopt(easy, CURLOPT_REFERER, plan.referrer.c_str());
+    if (!plan.agent.empty())
+        curl.easy_setopt(easy, CURLOPT_USERAGENT, plan.agent.c_str());
+    for (const std::string& line : plan.headers) {
         if (line.find(':') == std::string::npos || has_line_break(line))
             continue;
         curl_slist* grown = curl.slist_append(transfer->m_header_list, line.c_str());
@@ -105,11 +105,11 @@ std::unique_ptr<Transfer> Transfer::start(const CurlFunctions& curl, CURLM* mult
     }
     if (transfer->m_header_list)
         curl.easy_setopt(easy, CURLOPT_HTTPHEADER, transfer->m_header_list);
-    if (!is_blank(spec.user)) {
+    if (!is_blank(plan.user)) {
         // Offered only when the server asks (and never to another host after
         // a redirect).
-        curl.easy_setopt(easy, CURLOPT_USERNAME, spec.user.c_str());
-        curl.easy_setopt(easy, CURLOPT_PASSWORD, spec.password.c_str());
+        curl.easy_setopt(easy, CURLOPT_USERNAME, plan.user.c_str());
+        curl.easy_setopt(easy, CURLOPT_PASSWORD, plan.password.c_str());
         curl.easy_setopt(easy, CURLOPT_HTTPAUTH, CURLAUTH_ANY);
         transfer->m_credentials = true;
     }

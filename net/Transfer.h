@@ -16,7 +16,7 @@
 namespace ruk {
 
 // What to send.
-struct TransferSpec {
+struct TransferPlan {
     std::string url;
     std::string verb;                 // empty: GET
     std::string referrer;
@@ -52,7 +52,7 @@ public:
 
     // Sets the transfer up and adds it to `multi`; nothing when libcurl
     // refuses the handle or the URL.
-    static std::unique_ptr<Transfer> start(const CurlFunctions& curl, CURLM* multi, const TransferSpec& spec, const TransferLimits& limits);
+    static std::unique_ptr<Transfer> start(const CurlFunctions& curl, CURLM* multi, const TransferPlan& plan, const TransferLimits& limits);
     ~Transfer();
     Transfer(const Transfer&) = delete;
     Transfer& operator=(const Transfer&) = delete;

@@ -95,7 +95,7 @@ TEST(InternetSessionTest, AServerThatNeverAnswersEndsTheRequestInTime)
     const auto started = std::chrono::steady_clock::now();
     // For plain HTTP the connection itself is made: the silence starts after it.
     ASSERT_TRUE(session.connect(params(silent.address()), 2000));
-    EXPECT_FALSE(session.request(RequestSpec{}));
+    EXPECT_FALSE(session.request(RequestPlan{}));
     EXPECT_FALSE(session.query_info(InfoItem::Status));
     EXPECT_FALSE(session.read(10));
     EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(3));
@@ -105,7 +105,7 @@ TEST(InternetSessionTest, AServerThatNeverAnswersEndsTheRequestInTime)
     limits.cancelled = [] { return true; };
     session.set_limits(limits);
     ASSERT_TRUE(session.connect(params(silent.address()), 2000));
-    EXPECT_FALSE(session.request(RequestSpec{}));
+    EXPECT_FALSE(session.request(RequestPlan{}));
     EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(4));
 }
 
