@@ -1,5 +1,7 @@
 // rukengine: runs one script package (or script sources) on the desktop or headless.
 #include "host/EngineApp.h"
+#include "host/HostState.h"
+#include "help/rukengine_help.h"
 
 #include <QApplication>
 
@@ -46,18 +48,10 @@ void qt_messages(QtMsgType type, const QMessageLogContext&, const QString& text)
         std::fprintf(stderr, "qt: %s\n", text.toLocal8Bit().constData());
 }
 
+// The usage and the options, from the same source text as the manual page.
 void usage(FILE* out)
 {
-    std::fprintf(out,
-                 "usage: rukengine [--headless] [--snapshot FILE.png] [--timeout SECONDS] [--verbose] [--print-boxes] PACKAGE.ruk|SOURCE.rks|SOURCEDIR [args...]\n"
-                 "  --headless   run without a display: message boxes print, dialogs cancel\n"
-                 "  --timeout S  end the engine (terminate sequence) after S seconds\n"
-                 "  --verbose    write every reported script error to standard error\n"
-                 "  --snapshot FILE.png  write a picture of every visible window, composed as on\n"
-                 "               the screen, when the engine ends and on SIGUSR1\n"
-                 "  --families   print the command words the engine offers, one a line, and end\n"
-                 "  --print-boxes  message boxes print their text and answer their default button,\n"
-                 "               also with a display (for logs and tests)\n");
+    std::fputs(ruk::help::Help, out);
 }
 
 bool display_reachable()
@@ -111,6 +105,9 @@ int main(int argc, char** argv)
             options.list_families = true;
         } else if (a == "--help" || a == "-h") {
             usage(stdout);
+            return 0;
+        } else if (a == "--version") {
+            std::printf("rukengine %s (engine version %s)\n", ruk::help::Version, ruk::EngineVersion);
             return 0;
         } else if (a.size() > 2 && a.compare(0, 2, "--") == 0) {
             std::fprintf(stderr, "rukengine: unknown option %s\n", a.c_str());

@@ -1,6 +1,8 @@
 // rukc: the command-line tool that compiles script sources and builds and inspects packages.
 #include "tools/Commands.h"
 
+#include "help/rukc_help.h"
+
 #include <csignal>
 #include <cstdio>
 #include <cstring>
@@ -10,27 +12,38 @@ namespace {
 struct SubCommand {
     const char* name;
     int (*run)(const rukc::Args&);
-    const char* usage;
 };
 
 const SubCommand commands[] = {
-    {"compile", rukc::cmd_compile, "compile SRC.rks [SRC2.rks ...] -o CODEFILE"},
-    {"dis", rukc::cmd_dis, "dis CODEFILE"},
-    {"run", rukc::cmd_run, "run [--timeout SECONDS] [--verbose] SRC.rks|SRCDIR [args...]"},
-    {"pack", rukc::cmd_pack, "pack DIR -o PKG [--family ID] [--id ID] [--id2 ID] [--short TEXT] [--long TEXT] [--filter F] [--include-k]"},
-    {"build", rukc::cmd_build, "build DIR -o PKG [pack options]"},
-    {"list", rukc::cmd_list, "list PKG"},
-    {"extract", rukc::cmd_extract, "extract PKG DIR [--filter F]"},
-    {"compress", rukc::cmd_compress, "compress IN OUT"},
-    {"expand", rukc::cmd_expand, "expand IN OUT"},
-    {"reg", rukc::cmd_reg, "reg list|get|set|delete KEY [VALUE [TEXT]]"},
+    {"compile", rukc::cmd_compile},
+    {"dis", rukc::cmd_dis},
+    {"run", rukc::cmd_run},
+    {"pack", rukc::cmd_pack},
+    {"build", rukc::cmd_build},
+    {"list", rukc::cmd_list},
+    {"extract", rukc::cmd_extract},
+    {"compress", rukc::cmd_compress},
+    {"expand", rukc::cmd_expand},
+    {"reg", rukc::cmd_reg},
 };
 
+// The usage and every command, from the same source text as the manual page.
 void usage(FILE* out)
 {
-    std::fprintf(out, "usage: rukc COMMAND [ARGS...]\n\ncommands:\n");
-    for (const auto& c : commands)
-        std::fprintf(out, "  rukc %s\n", c.usage);
+    std::fputs(ruk::help::Help, out);
+}
+
+const char* command_help(const char* word)
+{
+    for (const ruk::help::CommandHelp* h = ruk::help::Commands; h->word; ++h)
+        if (!std::strcmp(h->word, word))
+            return h->text;
+    return nullptr;
+}
+
+bool is_help(const char* arg)
+{
+    return !std::strcmp(arg, "-h") || !std::strcmp(arg, "--help");
 }
 
 } // namespace
@@ -44,15 +57,28 @@ int main(int argc, char** argv)
         usage(stderr);
         return 2;
     }
-    if (!std::strcmp(argv[1], "-h") || !std::strcmp(argv[1], "--help") || !std::strcmp(argv[1], "help")) {
+    if (is_help(argv[1]) || (!std::strcmp(argv[1], "help") && argc == 2)) {
         usage(stdout);
         return 0;
     }
-    for (const auto& c : commands) {
-        if (!std::strcmp(argv[1], c.name))
-            return c.run(rukc::Args(argv + 2, argv + argc));
+    if (!std::strcmp(argv[1], "--version")) {
+        std::printf("rukc %s\n", ruk::help::Version);
+        return 0;
     }
-    std::fprintf(stderr, "rukc: unknown command '%s'\n", argv[1]);
+    // "rukc help COMMAND" and "rukc COMMAND --help" print the command's help.
+    const bool help_first = !std::strcmp(argv[1], "help");
+    const char* word = help_first ? argv[2] : argv[1];
+    for (const auto& c : commands) {
+        if (std::strcmp(word, c.name))
+            continue;
+        if (help_first || (argc > 2 && is_help(argv[2]))) {
+            const char* text = command_help(c.name);
+            std::fputs(text ? text : ruk::help::Help, stdout);
+            return 0;
+        }
+        return c.run(rukc::Args(argv + 2, argv + argc));
+    }
+    std::fprintf(stderr, "rukc: unknown command '%s'\n", word ? word : "");
     usage(stderr);
     return 2;
 }
