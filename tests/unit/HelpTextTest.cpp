@@ -13,7 +13,7 @@ const char* const Sample =
     "\n"
     "== DESCRIPTION\n"
     "First line of a paragraph\n"
-    "  and its continuation.\n"
+    "and its continuation.\n"
     "\n"
     ".dot starts this paragraph, and a back\\slash is in it.\n"
     "\n"
