@@ -43,7 +43,7 @@ bool rebaselining()
     return again && std::string(again) == "1";
 }
 
-// The family words an example declares with "// needs: WORD" lines.
+// The family words an example declares with "// needs: WORD ..." lines.
 std::vector<std::string> needed_words(const std::string& name)
 {
     std::vector<std::string> words;
@@ -52,8 +52,11 @@ std::vector<std::string> needed_words(const std::string& name)
             continue;
         std::ifstream in(entry.path());
         for (std::string line; std::getline(in, line);)
-            if (line.rfind("// needs: ", 0) == 0)
-                words.push_back(line.substr(10));
+            if (line.rfind("// needs: ", 0) == 0) {
+                std::istringstream listed(line.substr(10));
+                for (std::string word; listed >> word;)
+                    words.push_back(word);
+            }
     }
     return words;
 }
