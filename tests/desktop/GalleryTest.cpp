@@ -112,7 +112,9 @@ void expect_example(const std::string& name, const std::vector<std::string>& arg
     if (const std::string word = missing_word(name); !word.empty())
         GTEST_SKIP() << name << " needs the " << word << " family, which this engine does not offer";
     const std::string shot = root.path() + "/" + name + ".png";
-    std::vector<std::string> command{"--headless", "--timeout", "1.5", "--snapshot", shot, examples + name};
+    // Two seconds leave a loaded machine time to start the engine and show
+    // the windows; the picture is taken as the engine ends.
+    std::vector<std::string> command{"--headless", "--timeout", "2", "--snapshot", shot, examples + name};
     command.insert(command.end(), args.begin(), args.end());
     EngineProcess engine(command, root.path());
     ASSERT_EQ(engine.wait(30), 0) << engine.err();
