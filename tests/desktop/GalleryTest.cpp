@@ -189,10 +189,14 @@ TEST(Gallery, TwoChatEnginesGreetEachOther)
     TempRoot root;
     const std::string shot = root.path() + "/chat.png";
     EngineProcess first({"--timeout", "30", "--snapshot", shot, examples + "chat"}, root.path(), server.display());
+    // The window carries its title from "initialize" on, but the first
+    // engine looks for a partner in "load", after which the window shows:
+    // the second may start only then, or both would find each other at once.
     X11Desktop desktop(server.display());
     bool seated = false;
     for (int i = 0; i < 100 && !seated; ++i) {
-        seated = desktop.find_window("ruk chat 1") != 0;
+        const uint32_t window = desktop.find_window("ruk chat 1");
+        seated = window != 0 && desktop.is_visible(window);
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
     ASSERT_TRUE(seated) << "the first chat engine shows no window";
