@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <exception>
+#include <filesystem>
 #include <string>
 #include <algorithm>
 
@@ -97,7 +98,11 @@ int main(int argc, char** argv)
             std::fprintf(stderr, "rukengine: --timeout needs a number of seconds\n");
             return 2;
         } else if (a == "--snapshot" && i + 1 < argc) {
-            options.snapshot = argv[++i];
+            // The engine works in its package's working folder: a relative
+            // name is taken from the folder it was started in.
+            std::error_code error;
+            const std::filesystem::path absolute = std::filesystem::absolute(argv[++i], error);
+            options.snapshot = error ? argv[i] : absolute.string();
         } else if (a == "--snapshot") {
             std::fprintf(stderr, "rukengine: --snapshot needs a file name\n");
             return 2;

@@ -95,4 +95,18 @@ TEST(WindowSnapshot, OutlinesKeysAlphaChildrenAndHiddenWindows)
     expect_snapshot(windows_script, "windows");
 }
 
+// The engine runs in its working folder, which goes at the end: a picture
+// named relative to the folder the engine was started in must land there.
+TEST(WindowSnapshot, RelativeNameIsTakenFromTheStartingFolder)
+{
+    TempRoot root;
+    const std::string source = root.write("one.rks", "event.initialize()\n    window.create()\n    window.1.pos(10, 10, 20, 20)\nevent.end()\n");
+    const std::string shot = root.path() + "/relative.png";
+    const std::string relative = std::filesystem::relative(shot, std::filesystem::current_path()).string();
+    ASSERT_NE(relative.front(), '/');
+    EngineProcess engine({"--headless", "--timeout", "1", "--snapshot", relative, source}, root.path());
+    ASSERT_EQ(engine.wait(60), 0) << engine.err();
+    EXPECT_FALSE(QImage(QString::fromStdString(shot)).isNull()) << "no picture at " << shot;
+}
+
 } // namespace
