@@ -5,6 +5,7 @@
 
 #include <QTimer>
 
+
 #include <filesystem>
 
 namespace ruk {
@@ -111,10 +112,22 @@ void QtEditorHost::notified(void* context, int code, int character)
     auto* source = static_cast<Source*>(context);
     QtEditorHost* host = source->host;
     const EditorNotification n{source->slot, source->window, code, character};
-    QTimer::singleShot(0, host->m_context.get(), [host, n] {
-        if (host->m_sink)
-            host->m_sink(n);
-    });
+    for (const EditorNotification& w : host->m_waiting)
+        if (w.slot == n.slot && w.code == n.code && w.character == n.character)
+            return;
+    host->m_waiting.push_back(n);
+    if (host->m_waiting.size() == 1)
+        QTimer::singleShot(0, host->m_context.get(), [host] { host->deliver(); });
+}
+
+// What a script does here may notify again: that starts a new list.
+void QtEditorHost::deliver()
+{
+    std::vector<EditorNotification> now;
+    now.swap(m_waiting);
+    for (const EditorNotification& n : now)
+        if (m_sink)
+            m_sink(n);
 }
 
 } // namespace ruk

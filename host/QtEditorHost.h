@@ -20,9 +20,13 @@ class DynamicLibrary;
 // editor and stays loaded; when it or the editor library it needs is
 // missing, no editor can be created. A slot holds its control until the
 // slot is given a new one or the control's window closes (the control is a
-// child widget and goes with it). Notifications arrive synchronously from
-// inside a control; they reach the sink from the event loop, in order, so
-// that no script runs while the control is busy.
+// child widget and goes with it).
+//
+// Notifications arrive from inside a control, where no script may run. They
+// wait in a list that the event loop hands to the sink in order; a
+// notification that is already waiting (same slot, code and character) is
+// not added again, so a burst of changes made by one command costs a few
+// events, while typing still reports every character.
 class QtEditorHost : public EditorHost {
 public:
     // `window_widget` gives the widget of a script window (null for none);
@@ -56,6 +60,7 @@ private:
         std::unique_ptr<Source> source;
     };
     static void notified(void* context, int code, int character);
+    void deliver();
     EditorControl* live(int slot) const;
 
     std::function<QWidget*(int)> m_window_widget;
@@ -63,7 +68,8 @@ private:
     CreateEditorFunction m_create = nullptr;
     std::vector<Slot> m_slots;
     std::function<void(const EditorNotification&)> m_sink;
-    std::unique_ptr<QObject> m_context; // ends pending deliveries with the host
+    std::vector<EditorNotification> m_waiting;
+    std::unique_ptr<QObject> m_context; // ends a pending delivery with the host
 };
 
 } // namespace ruk

@@ -39,7 +39,7 @@ public:
     // the slot holds no editor.
     virtual std::optional<intptr_t> send(int slot, uint32_t message, uintptr_t word, intptr_t value) = 0;
     // Where the editors' notifications go; the host calls it from the event
-    // loop, never from inside an editor.
+    // loop, in the order they came, never from inside an editor.
     virtual void set_notification_sink(std::function<void(const EditorNotification&)> sink) = 0;
 };
 

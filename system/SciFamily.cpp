@@ -59,6 +59,8 @@ class SciFamily {
 public:
     SciFamily(Engine& engine, EditorHost& editors, WindowHost& windows) : m_editors(editors), m_windows(windows)
     {
+        // The host calls this from the event loop, once the control has
+        // finished: the event runs at once when no other event runs.
         m_editors.set_notification_sink([this, &engine](const EditorNotification& n) {
             m_last = n;
             engine.run_event("sci:notify", false, n.window, false);
