@@ -79,6 +79,10 @@ TEST_F(MenuBarAndEditor, ABarClickAndTypingReachTheScript)
     xdotool("mousemove 390 180 click 1");
     xdotool("type q");
     ASSERT_TRUE(engine.wait_for_line("char 7 113 helloq", 20)) << engine.out() << engine.err();
+    // Tab stays in the editor (it inserts a tab instead of moving the focus).
+    xdotool("key Tab");
+    xdotool("type r");
+    ASSERT_TRUE(engine.wait_for_line("char 7 114 helloq\tr", 20)) << engine.out() << engine.err();
 
     engine.signal(SIGTERM);
     EXPECT_EQ(engine.wait(30), 0) << engine.err();
