@@ -120,14 +120,6 @@ void QtMenuHost::attach(const MenuTable& menus, std::function<void(int32_t)> cho
     m_chosen = std::move(chosen);
 }
 
-QMenuBar* QtMenuHost::menu_bar(int window) const
-{
-    for (const Bar& bar : m_bars)
-        if (bar.window == window && bar.widget)
-            return bar.widget;
-    return nullptr;
-}
-
 void QtMenuHost::forget_closed_windows()
 {
     std::erase_if(m_bars, [](const Bar& bar) { return !bar.widget; });

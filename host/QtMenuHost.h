@@ -43,8 +43,6 @@ public:
 
     // Called with the menu once it is built and about to open (tests choose an item there).
     void set_open_hook(std::function<void(QMenu&)> hook) { m_open_hook = std::move(hook); }
-    // The bar a window shows, or null.
-    QMenuBar* menu_bar(int window) const;
 
 private:
     struct Bar {
