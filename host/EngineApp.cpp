@@ -15,6 +15,7 @@
 #include "host/QtFileDialogs.h"
 #include "host/QtInputHost.h"
 #include "host/QtMenuHost.h"
+#include "host/QtEditorHost.h"
 #include "host/TouchFilter.h"
 #include "system/Disk.h"
 #include "system/DynamicLibrary.h"
@@ -127,7 +128,11 @@ EngineApp::EngineApp(EngineOptions options)
     m_dialogs = m_state.headless ? std::unique_ptr<FileDialogs>(new NoFileDialogs) : std::make_unique<QtFileDialogs>();
     m_clipboard = std::make_unique<QtClipboard>();
     m_bitmaps = std::make_unique<NoNamedBitmaps>();
-    m_menus = std::make_unique<QtMenuHost>();
+    m_menus = std::make_unique<QtMenuHost>(
+        [this](int index) -> QWidget* { return dynamic_cast<TrukEngineWin*>(m_table.window(index)); });
+    m_editors = std::make_unique<QtEditorHost>(
+        [this](int index) -> QWidget* { return dynamic_cast<TrukEngineWin*>(m_table.window(index)); },
+        QtEditorHost::default_plugin_path());
     m_touch_filter = std::make_unique<TouchFilter>(m_state, [this](const char* name) { raise(name, 0, true, true); });
     m_idle_timer.setSingleShot(true);
     connect(&m_idle_timer, &QTimer::timeout, this, [this] { idle_pass(); });
@@ -392,7 +397,8 @@ int EngineApp::print_families()
 void EngineApp::register_families()
 {
     FamilyContext context{m_engine,     m_state,    m_session,   *m_registry,       *this,    *this, *m_desktop, *this,
-                          *m_input_host, *m_dialogs, *m_clipboard, *m_bitmaps, *m_menus, &m_window_bitmaps};
+                          *m_input_host, *m_dialogs, *m_clipboard, *m_bitmaps, *m_menus, &m_window_bitmaps,
+                          m_editors.get()};
     ruk::register_families(context);
 }
 

@@ -36,6 +36,7 @@ class FileDialogs;
 class Clipboard;
 class NamedBitmaps;
 class QtMenuHost;
+class QtEditorHost;
 class TouchFilter;
 class X11Desktop;
 class Registry;
@@ -184,6 +185,7 @@ private:
     std::unique_ptr<Clipboard> m_clipboard;
     std::unique_ptr<NamedBitmaps> m_bitmaps;     // FIXME: the draw family's table
     std::unique_ptr<QtMenuHost> m_menus;
+    std::unique_ptr<QtEditorHost> m_editors;     // opens the editor plugin on first use
     std::string m_built_package;     // a package built from sources, removed at the end
     bool m_sequence_ran = false;     // the terminate sequence has stopped the engine
     bool m_quit_requested = false;   // the application was asked to end

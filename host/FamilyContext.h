@@ -13,6 +13,7 @@ class FileDialogs;
 class Clipboard;
 class NamedBitmaps;
 class MenuHost;
+class EditorHost;
 class SystemServices;
 class ApplicationServices;
 struct HostState;
@@ -43,6 +44,8 @@ struct FamilyContext {
     // The windows' backing bitmaps for the draw family; null gives the draw
     // family a bitmap of its own for the engine window and no other windows.
     BitmapHost* bitmaps = nullptr;
+    // The editor controls; null gives the "sci" family none (every create answers "0").
+    EditorHost* editors = nullptr;
 };
 
 } // namespace ruk

@@ -20,6 +20,8 @@
 #include "system/MenuFamily.h"
 #include "system/Misc.h"
 #include "system/RukFamily.h"
+#include "system/SciFamily.h"
+#include "system/EditorHost.h"
 #include "system/Serial.h"
 #include "system/Settings.h"
 #include "system/Time.h"
@@ -56,6 +58,11 @@ void motion(FamilyContext& c) { register_anim_family(c.engine, c.windows); }
 void draw(FamilyContext& c) { register_draw_family(c.engine, c.bitmaps); }
 #endif
 void menus(FamilyContext& c) { register_menu_family(c.engine, c.menus, c.windows); }
+void editors(FamilyContext& c)
+{
+    static NoEditors none;
+    register_sci_family(c.engine, c.editors ? *c.editors : none, c.windows);
+}
 void packages(FamilyContext& c) { register_ruk_family(c.engine, c.state, c.session); }
 
 // Adding a family: write its registration function beside the family and
@@ -78,6 +85,7 @@ constexpr FamilyModule Modules[] = {
     {"draw", draw},
 #endif
     {"menu", menus},
+    {"sci", editors},
     {"ruk", packages},
 };
 

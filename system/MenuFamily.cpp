@@ -45,7 +45,14 @@ PopupPlacement placement(Engine& e)
 
 class MenuFamily {
 public:
-    MenuFamily(MenuHost& host, WindowHost& windows) : m_host(host), m_windows(windows) {}
+    MenuFamily(Engine& engine, MenuHost& host, WindowHost& windows) : m_host(host), m_windows(windows)
+    {
+        // An item chosen in a menu bar, reported by the host from the event loop.
+        m_host.attach(m_menus, [this, &engine](int32_t command) {
+            m_last_item = command;
+            engine.run_event("menu:click", false, 0, true);
+        });
+    }
     Result handle(Engine& e);
 
 private:
@@ -65,38 +72,48 @@ Result MenuFamily::handle(Engine& e)
     const std::string& which = e.word(2);
     if (op == "create") {
         m_menus.create(e.param_int(1, 0), true);
+        m_host.menus_changed();
         return std::nullopt;
     }
     if (op == "popup" && which == "create") {
         m_menus.create(e.param_int(1, 0), false);
+        m_host.menus_changed();
         return std::nullopt;
     }
     if (op == "popup" && which == "show") {
         show_popup(e);
         return std::nullopt;
     }
-    if (op == "item" && !which.empty())
-        return item(e);
+    if (op == "item" && !which.empty()) {
+        Result answer = item(e);
+        m_host.menus_changed();
+        return answer;
+    }
     if (op == "destroy") {
         m_menus.destroy(e.param_int(1, 0));
+        m_host.menus_changed();
         return std::nullopt;
     }
     if (op == "redraw") {
-        // FIXME: menu bars belong to script windows; a bar is redrawn by Qt
-        // as soon as it changes, so there is nothing to ask for yet.
+        // Every window that shows the menu as its bar builds the bar again now.
+        m_host.redraw_menu_bar(e.param_int(1, 0));
         return std::nullopt;
     }
-    if (op == "add" && !which.empty())
-        return add(e);
+    if (op == "add" && !which.empty()) {
+        Result answer = add(e);
+        m_host.menus_changed();
+        return answer;
+    }
     if (op == "getitem")
         return int_to_text(m_last_item);
     if (op == "set") {
-        if (window_index(m_windows, e.param(1)) < 0) {
+        const int window = window_index(m_windows, e.param(1));
+        if (window < 0) {
             e.report_error(MsgBadWindow);
             return std::string("0");
         }
-        // FIXME: showing the menu as the window's menu bar needs the script
-        // windows' menu-bar area; until then the menu is kept but not shown.
+        // A slot without a menu takes the window's bar away.
+        m_host.set_menu_bar(window, e.param_int(2, 0));
         return std::nullopt;
     }
     return e.call_function();
@@ -177,7 +194,7 @@ void MenuFamily::show_popup(Engine& e)
 
 void register_menu_family(Engine& engine, MenuHost& host, WindowHost& windows)
 {
-    auto family = std::make_shared<MenuFamily>(host, windows);
+    auto family = std::make_shared<MenuFamily>(engine, host, windows);
     engine.register_family("menu", [family](Engine& e) { return family->handle(e); });
 }
 

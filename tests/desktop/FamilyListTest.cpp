@@ -42,7 +42,7 @@ TEST(FamilyList, EngineRukcRunAndHarnessRegisterTheSameWords)
     const std::string expected = harness_words();
     // Every family of the table is there, the language's and the desktop's.
     for (const char* word : {"if", "var", "num", "str", "time", "disk", "system", "reg", "app", "application",
-                             "extern", "window", "rs232", "robot", "inet", "http", "screen", "mouse", "menu", "ruk", "draw", "anim",
+                             "extern", "window", "rs232", "robot", "inet", "http", "screen", "mouse", "menu", "sci", "ruk", "draw", "anim",
                              "keyboard", "gesture", "sound", "anim"})
         EXPECT_NE(expected.find(std::string(word) + "\n"), std::string::npos) << word;
     EXPECT_EQ(engine.out(), expected);

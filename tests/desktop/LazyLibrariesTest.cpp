@@ -1,4 +1,4 @@
-// The engine maps its audio and Internet libraries only once a script uses them.
+// The engine maps its audio, Internet and editor libraries only once a script uses them.
 #include "tests/desktop/EngineProcess.h"
 
 #include <gtest/gtest.h>
@@ -22,6 +22,10 @@ event.initialize()
     if.end()
     if (app.getparam(1) = sound)
         sound.play(app.getparam(2))
+    if.end()
+    if (app.getparam(1) = sci)
+        window.create(1, "", 0)
+        sci.1.create(1)
     if.end()
     system.message("ready")
     doevent.never(600000)
@@ -89,6 +93,7 @@ TEST_F(LazyLibraries, APackageThatNeitherPlaysNorFetchesMapsNeitherLibrary)
     EXPECT_FALSE(maps_library(maps, "libSDL2"));
     EXPECT_FALSE(maps_library(maps, "libcurl"));
     EXPECT_FALSE(maps_library(maps, "libssl"));
+    EXPECT_FALSE(maps_library(maps, "libqscintilla2"));
 }
 
 TEST_F(LazyLibraries, EachFamilyLoadsOnlyItsOwnLibraryOnFirstUse)
@@ -104,4 +109,9 @@ TEST_F(LazyLibraries, EachFamilyLoadsOnlyItsOwnLibraryOnFirstUse)
     ::unsetenv("SDL_AUDIODRIVER");
     EXPECT_TRUE(maps_library(played, "libSDL2"));
     EXPECT_FALSE(maps_library(played, "libcurl"));
+
+    const std::string edited = maps_of_run({"sci"});
+    EXPECT_TRUE(maps_library(edited, "librukscintilla.so"));
+    EXPECT_TRUE(maps_library(edited, "libqscintilla2"));
+    EXPECT_FALSE(maps_library(edited, "libcurl"));
 }

@@ -2,6 +2,7 @@
 #include "graphics/ScriptWindow.h"
 #include "system/MenuFamily.h"
 #include "system/MenuHost.h"
+#include "tests/support/MemoryWindows.h"
 #include "tests/support/ScriptHarness.h"
 
 #include <gtest/gtest.h>
@@ -21,6 +22,22 @@ struct ChoosingHost : MenuHost {
         last_place = where;
         shown = menus.menu(slot)->items;
         return choice;
+    }
+
+    // Menu bars: what the family asked for, and the way back for a choice.
+    std::function<void(int32_t)> chosen;
+    std::vector<std::pair<int, int32_t>> bars;
+    std::vector<int32_t> redrawn;
+    void attach(const MenuTable&, std::function<void(int32_t)> c) override { chosen = std::move(c); }
+    bool set_menu_bar(int window, int32_t slot) override
+    {
+        bars.emplace_back(window, slot);
+        return true;
+    }
+    int redraw_menu_bar(int32_t slot) override
+    {
+        redrawn.push_back(slot);
+        return 1;
     }
 };
 
@@ -92,4 +109,32 @@ TEST_F(MenuFamily, AChosenItemRaisesClickAndBecomesTheLastItem)
     EXPECT_EQ(out, "0\n");
     ASSERT_FALSE(h.errors().empty());
     EXPECT_EQ(h.errors().back(), "The window index is invalid.");
+}
+
+TEST(MenuBars, AWindowsBarIsSetRedrawnAndItsChoiceRaisesClick)
+{
+    ScriptHarness h;
+    ChoosingHost host;
+    ruk::test::MemoryWindows windows;
+    register_menu_family(h.engine(), host, windows);
+    ASSERT_TRUE(h.load(R"(
+event.initialize()
+    menu.create(3)
+    menu.add.item(3, 8, Help, 1)
+    menu.set(main, 3)
+    menu.redraw(3)
+    system.message("[" menu.set(4, 3) "]")
+event.end()
+event.menu:click()
+    system.message("click " menu.getitem() " " menu.item.checked(3, 8, ""))
+event.end()
+)"));
+    h.run();
+    EXPECT_EQ(h.output(), "[0]\n");
+    EXPECT_EQ(host.bars, (std::vector<std::pair<int, int32_t>>{{0, 3}}));
+    EXPECT_EQ(host.redrawn, std::vector<int32_t>{3});
+    ASSERT_TRUE(host.chosen);
+    host.chosen(8);
+    h.drain();
+    EXPECT_EQ(h.output(), "[0]\nclick 8 1\n");
 }
