@@ -6,7 +6,6 @@
 
 #include <QTimer>
 
-
 namespace ruk {
 
 QtEditorHost::QtEditorHost(std::function<QWidget*(int)> window_widget, std::string plugin_path)
