@@ -194,8 +194,8 @@ ScreenImage X11Input::capture(const WindowRect& rect)
     const auto [screen_width, screen_height] = root_size(d);
     const int32_t left = std::max(rect.left, 0);
     const int32_t top = std::max(rect.top, 0);
-    const int32_t right = std::min(rect.left + rect.width, screen_width);
-    const int32_t bottom = std::min(rect.top + rect.height, screen_height);
+    const auto right = int32_t(std::min<int64_t>(int64_t(rect.left) + rect.width, screen_width));
+    const auto bottom = int32_t(std::min<int64_t>(int64_t(rect.top) + rect.height, screen_height));
     if (right <= left || bottom <= top)
         return image;
     ErrorTrap trap(d);

@@ -126,7 +126,6 @@ EngineApp::EngineApp(EngineOptions options)
     m_input_host = std::make_unique<QtInputHost>(*this, m_state.headless);
     m_dialogs = m_state.headless ? std::unique_ptr<FileDialogs>(new NoFileDialogs) : std::make_unique<QtFileDialogs>();
     m_clipboard = std::make_unique<QtClipboard>();
-    m_bitmaps = std::make_unique<NoNamedBitmaps>();
     m_menus = std::make_unique<QtMenuHost>();
     m_touch_filter = std::make_unique<TouchFilter>(m_state, [this](const char* name) { raise(name, 0, true, true); });
     m_idle_timer.setSingleShot(true);
@@ -392,7 +391,7 @@ int EngineApp::print_families()
 void EngineApp::register_families()
 {
     FamilyContext context{m_engine,     m_state,    m_session,   *m_registry,       *this,    *this, *m_desktop, *this,
-                          *m_input_host, *m_dialogs, *m_clipboard, *m_bitmaps, *m_menus, &m_window_bitmaps};
+                          *m_input_host, *m_dialogs, *m_clipboard, m_bitmaps, *m_menus};
     ruk::register_families(context);
 }
 
