@@ -1,7 +1,9 @@
 // One bitmap table for every family that names bitmaps, and the stretched part a window shows.
 #include "graphics/BitmapReferences.h"
 #include "graphics/Clipboard.h"
+#ifdef RUK_WITH_DRAW
 #include "graphics/Draw.h"
+#endif
 #include "graphics/InputFamilies.h"
 #include "graphics/InputHost.h"
 #include "graphics/StretchedPart.h"
@@ -73,6 +75,7 @@ TEST(StretchedPart, EnlargesMirrorsAndKeepsToTheWindow)
                     .picture.empty());
 }
 
+#ifdef RUK_WITH_DRAW
 // The draw, window, screen and system families on one table over in-memory
 // windows, as the engine wires them.
 class SharedBitmaps : public ::testing::Test {
@@ -170,6 +173,8 @@ TEST_F(SharedBitmaps, PaintWithARectangleShowsTheStretchedPartOnly)
     EXPECT_EQ(w.shown.width(), 5);
     EXPECT_EQ(w.shown.height(), 5);
 }
+
+#endif // RUK_WITH_DRAW
 
 } // namespace
 } // namespace ruk::test
