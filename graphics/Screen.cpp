@@ -64,8 +64,8 @@ Result copy_screen(Engine& e, X11Input& desktop, BitmapReferences& bitmaps)
     bitmap.grow(w, h);
     const ScreenImage image = desktop.capture(WindowRect {sx, sy, w, h});
     // The capture starts where the rectangle first meets the screen.
-    const int64_t left = int64_t(dx) + std::max(0, -sx);
-    const int64_t top = int64_t(dy) + std::max(0, -sy);
+    const int64_t left = int64_t(dx) + std::max<int64_t>(0, -int64_t(sx));
+    const int64_t top = int64_t(dy) + std::max<int64_t>(0, -int64_t(sy));
     for (int32_t y = 0; y < image.height; ++y) {
         const int64_t by = top + y;
         if (by < 0 || by >= bitmap.height())

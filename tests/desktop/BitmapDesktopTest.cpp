@@ -134,6 +134,8 @@ event.initialize()
     window.2.pos(500, 200, 60, 40)
     draw.2.rect(0, 0, 60, 40, 65535)
     window.2.shape.from.-2()
+    screen.copyto.-5(2147483000, 2147483000, 2147483000, 2147483000, -2147483000, 5)
+    system.message("far " draw.-5.width() " " draw.-5.height())
     window.main.timer.delay(100)
     window.main.timer.enabled(1)
 event.end()
@@ -154,6 +156,8 @@ TEST_F(BitmapDesktop, CapturesAndOutlinesReachOffScreenBitmaps)
     ASSERT_EQ(BmpFile::save(root.path() + "/halves.bmp", halves, 24), PictureError::None);
     EngineProcess engine({"--print-boxes", "--timeout", "60", script(capture_script)}, root.path(), x.display());
 
+    // A rectangle far off the screen, too large for any bitmap, copies nothing.
+    EXPECT_TRUE(engine.wait_for_line("far 1 1", 30)) << engine.out() << engine.err();
     // The bitmap grew to 40 x 20 and holds the window's pixels from (2, 1)
     // on; what lands beyond its edge is dropped, and (0, 0) stays black.
     const std::string red = std::to_string(Red), blue = std::to_string(Blue);
