@@ -1,4 +1,4 @@
-// The draw family's view of the window table: each window's backing bitmap.
+// The window table as the shared bitmap table sees it: each window's backing bitmap.
 #pragma once
 
 #include "graphics/BitmapHost.h"
