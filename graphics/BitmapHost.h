@@ -1,4 +1,4 @@
-// How the draw family reaches the backing bitmaps of the engine's windows.
+// How the bitmap table reaches the backing bitmaps of the engine's windows.
 #pragma once
 
 #include "graphics/Bitmap.h"
@@ -9,9 +9,9 @@
 
 namespace ruk {
 
-// The window table as the draw family sees it: each window's backing bitmap
+// The window table as the bitmap table sees it: each window's backing bitmap
 // (what the window shows) and a way to show it again after drawing. The
-// host's window table implements it; the family never touches a widget.
+// host's window table implements it; no family touches a widget.
 class BitmapHost {
 public:
     virtual ~BitmapHost() = default;

@@ -64,19 +64,4 @@ private:
     bool m_has_image = false;
 };
 
-// The bitmaps scripts name ("main", a window index, -1 to -256), as the
-// draw family resolves them.
-class NamedBitmaps {
-public:
-    virtual ~NamedBitmaps() = default;
-    // Nothing when no bitmap has that name.
-    virtual Bitmap* bitmap(std::string_view name) = 0;
-};
-
-// No bitmap has any name.
-class NoNamedBitmaps : public NamedBitmaps {
-public:
-    Bitmap* bitmap(std::string_view) override { return nullptr; }
-};
-
 } // namespace ruk

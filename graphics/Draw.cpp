@@ -13,26 +13,6 @@
 
 namespace ruk {
 
-DrawTarget DrawState::resolve(std::string_view reference)
-{
-    if (!reference.empty() && reference[0] == 'm') {
-        Bitmap* main = host.window_bitmap(0);
-        return main ? DrawTarget {main, &window_canvas[0], 0} : DrawTarget {};
-    }
-    if (reference.empty())
-        return {};
-    const int32_t value = eval_int(reference, -10000);
-    if (value >= 0 && value < int32_t(window_canvas.size())) {
-        Bitmap* bitmap = host.window_bitmap(value);
-        return bitmap ? DrawTarget {bitmap, &window_canvas[size_t(value)], value} : DrawTarget {};
-    }
-    const int32_t slot = BitmapTable::slot_of_reference(value);
-    if (slot < 0)
-        return {};
-    BitmapTable::Entry* entry = table.use(slot);
-    return DrawTarget {&entry->bitmap, &entry->canvas, -1};
-}
-
 namespace {
 
 // The slot "mem" "exists" and "mem" "delete" look at: |int(P1, 2) + 1|.
@@ -45,10 +25,10 @@ Result mem_command(Engine& e, DrawState& s)
         const int64_t slot = mem_slot(e);
         if (slot > 255)
             return std::string("-1");
-        return flag_to_text(s.table.occupied(int32_t(slot)));
+        return flag_to_text(s.bitmaps.off_screen().occupied(int32_t(slot)));
     }
     if (w2 == "create") {
-        const int32_t slot = s.table.create();
+        const int32_t slot = s.bitmaps.off_screen().create();
         if (slot < 0)
             return std::string();
         return int_to_text(-(slot + 1));
@@ -59,7 +39,7 @@ Result mem_command(Engine& e, DrawState& s)
             e.report_error(MsgInvalidImage);
             return std::nullopt;
         }
-        s.table.remove(int32_t(slot));
+        s.bitmaps.off_screen().remove(int32_t(slot));
         return std::string();
     }
     return e.call_function();
@@ -104,12 +84,12 @@ Result paint_command(Engine& e, DrawState& s, const DrawTarget& target)
         return std::nullopt;
     }
     if (e.param(1).empty()) {
-        s.host.repaint(target.window);
+        s.bitmaps.windows().repaint(target.window);
         return std::string();
     }
     int32_t width = 0;
     int32_t height = 0;
-    s.host.window_size(target.window, width, height);
+    s.bitmaps.windows().window_size(target.window, width, height);
     PixelRect from;
     from.x = coordinate(e, 1, 0);
     from.y = coordinate(e, 2, 0);
@@ -117,7 +97,7 @@ Result paint_command(Engine& e, DrawState& s, const DrawTarget& target)
     from.h = coordinate(e, 4, height - from.y);
     const PixelRect to {coordinate(e, 5, from.x), coordinate(e, 6, from.y), coordinate(e, 7, from.w),
                         coordinate(e, 8, from.h)};
-    s.host.paint_region(target.window, from, to);
+    s.bitmaps.windows().paint_region(target.window, from, to);
     return std::string();
 }
 
@@ -352,22 +332,17 @@ Result draw_command(Engine& e, DrawState& s)
     std::optional<Result> result = bitmap_command(e, s, target);
     if (!result)
         return e.call_function();
-    if (target.window >= 0 && !only_reads(e))
-        s.host.bitmap_changed(target.window);
+    if (!only_reads(e))
+        s.bitmaps.changed(target);
     return *result;
 }
 
 } // namespace
 
-void register_draw_family(Engine& engine, BitmapHost* bitmaps)
+void register_draw_family(Engine& engine, BitmapReferences& bitmaps)
 {
-    std::shared_ptr<BitmapHost> own_host;
-    if (!bitmaps) {
-        own_host = std::make_shared<MainBitmapOnly>();
-        bitmaps = own_host.get();
-    }
-    auto state = std::make_shared<DrawState>(*bitmaps);
-    engine.register_family("draw", [state, own_host](Engine& e) -> Result { return draw_command(e, *state); });
+    auto state = std::make_shared<DrawState>(bitmaps);
+    engine.register_family("draw", [state](Engine& e) -> Result { return draw_command(e, *state); });
 }
 
 } // namespace ruk

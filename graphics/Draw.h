@@ -4,12 +4,12 @@
 namespace ruk {
 
 class Engine;
-class BitmapHost;
+class BitmapReferences;
 
-// Registers "draw". Window bitmaps are reached through `bitmaps`, which
-// outlives the engine's table; null gives the family a host of its own that
-// knows only the engine window's bitmap. The off-screen table, the effect
-// and deform settings and the last difference position live with the family.
-void register_draw_family(Engine& engine, BitmapHost* bitmaps);
+// Registers "draw". Every bitmap reference is resolved through `bitmaps`,
+// the table the other families share, which outlives the engine's table.
+// The effect and deform settings and the last difference position live with
+// the family.
+void register_draw_family(Engine& engine, BitmapReferences& bitmaps);
 
 } // namespace ruk

@@ -3,8 +3,7 @@
 
 #include "core/Engine.h"
 #include "core/Text.h"
-#include "graphics/BitmapHost.h"
-#include "graphics/BitmapTable.h"
+#include "graphics/BitmapReferences.h"
 #include "graphics/EffectSettings.h"
 
 #include <algorithm>
@@ -26,32 +25,21 @@ inline int32_t coordinate(const Engine& e, int n, int32_t fallback)
     return std::clamp(e.param_int(n, fallback), -Limit, Limit);
 }
 
-// A bitmap a reference names, with its canvas state; `window` is the
-// window's index for a backing bitmap, -1 for an off-screen one.
-struct DrawTarget {
-    Bitmap* bitmap = nullptr;
-    CanvasState* canvas = nullptr;
-    int window = -1;
-    explicit operator bool() const { return bitmap != nullptr; }
-};
+// A bitmap a reference names, with its canvas state.
+using DrawTarget = NamedBitmap;
 
+// What the family keeps beside the shared bitmap table: the effect and deform
+// settings and the last difference position.
 struct DrawState {
-    explicit DrawState(BitmapHost& host) : host(host) {}
+    explicit DrawState(BitmapReferences& bitmaps) : bitmaps(bitmaps) {}
 
-    BitmapHost& host;
-    BitmapTable table;
-    // Window bitmaps keep their canvas state here, by window index.
-    std::array<CanvasState, 255> window_canvas;
+    BitmapReferences& bitmaps;
     EffectSettings effects;
     DeformSettings deform;
     int32_t difference_x = 0;
     int32_t difference_y = 0;
 
-    // Resolves a bitmap reference: a text beginning with "m" is the engine
-    // window's bitmap; an empty text or one whose value is -10000 names
-    // nothing; 0 to 254 is that window's bitmap (nothing for a free slot);
-    // -1 to -256 the off-screen slot, filled on first use; nothing otherwise.
-    DrawTarget resolve(std::string_view reference);
+    DrawTarget resolve(std::string_view reference) { return bitmaps.resolve(reference); }
 };
 
 // The per-bitmap rows that live in their own files. Each returns the

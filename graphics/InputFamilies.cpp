@@ -9,9 +9,10 @@
 
 namespace ruk {
 
-void register_input_families(Engine& engine, HostState& state, WindowHost& windows, InputHost& input)
+void register_input_families(Engine& engine, HostState& state, WindowHost& windows, InputHost& input,
+                             BitmapReferences& bitmaps)
 {
-    register_screen_family(engine, input.desktop_input());
+    register_screen_family(engine, input.desktop_input(), bitmaps);
     register_mouse_family(engine, state, windows, input);
     register_keyboard_family(engine, state, windows, input);
     register_gesture_family(engine, state);

@@ -9,15 +9,18 @@ class Engine;
 class InputHost;
 class WindowHost;
 class X11Input;
+class BitmapReferences;
 struct HostState;
 
 // Registers the four families. They read the per-window values through
 // `input`, find windows through `windows`, and keep the process-wide values
 // (gesture value and cancel flag, finger-driven flag, right-click mode) in
-// `state`; everything passed in outlives the engine's family table.
-void register_input_families(Engine& engine, HostState& state, WindowHost& windows, InputHost& input);
+// `state`; "screen" "copyto" writes into the bitmap a reference names in
+// `bitmaps`. Everything passed in outlives the engine's family table.
+void register_input_families(Engine& engine, HostState& state, WindowHost& windows, InputHost& input,
+                             BitmapReferences& bitmaps);
 
-void register_screen_family(Engine& engine, X11Input& desktop);
+void register_screen_family(Engine& engine, X11Input& desktop, BitmapReferences& bitmaps);
 void register_mouse_family(Engine& engine, HostState& state, WindowHost& windows, InputHost& input);
 void register_keyboard_family(Engine& engine, HostState& state, WindowHost& windows, InputHost& input);
 void register_gesture_family(Engine& engine, HostState& state);

@@ -1,7 +1,10 @@
 // The "screen" family: monitors, display modes, the work area and screen pixels.
 #include "core/Engine.h"
+#include "graphics/BitmapReferences.h"
 #include "graphics/InputFamilies.h"
 #include "graphics/X11Input.h"
+
+#include <algorithm>
 
 namespace ruk {
 
@@ -39,11 +42,49 @@ bool set_resolution(X11Input& desktop, int32_t width, int32_t height, int32_t bi
     return false;
 }
 
+// "copyto": the bitmap grows to (w, h) and the screen rectangle (sx, sy, w,
+// h) is copied in at (dx, dy) as it is; the part of the rectangle that lies
+// off the screen (all of it without a display) leaves the bitmap's pixels
+// alone, and so does the part that falls beyond the bitmap's edge.
+Result copy_screen(Engine& e, X11Input& desktop, BitmapReferences& bitmaps)
+{
+    NamedBitmap target = bitmaps.resolve(e.word(2));
+    if (!target) {
+        e.report_error("Invalid image.");
+        return std::nullopt;
+    }
+    const WindowRect screen = desktop.primary_screen();
+    const int32_t sx = e.param_int(1, 0);
+    const int32_t sy = e.param_int(2, 0);
+    const int32_t w = e.param_int(3, screen.width);
+    const int32_t h = e.param_int(4, screen.height);
+    const int32_t dx = e.param_int(5, 0);
+    const int32_t dy = e.param_int(6, 0);
+    Bitmap& bitmap = *target.bitmap;
+    bitmap.grow(w, h);
+    const ScreenImage image = desktop.capture(WindowRect {sx, sy, w, h});
+    // The capture starts where the rectangle first meets the screen.
+    const int64_t left = int64_t(dx) + std::max<int64_t>(0, -int64_t(sx));
+    const int64_t top = int64_t(dy) + std::max<int64_t>(0, -int64_t(sy));
+    for (int32_t y = 0; y < image.height; ++y) {
+        const int64_t by = top + y;
+        if (by < 0 || by >= bitmap.height())
+            continue;
+        for (int32_t x = 0; x < image.width; ++x) {
+            const int64_t bx = left + x;
+            if (bx >= 0 && bx < bitmap.width())
+                bitmap.set_pixel(int32_t(bx), int32_t(by), image.pixels[size_t(y) * size_t(image.width) + size_t(x)]);
+        }
+    }
+    bitmaps.changed(target);
+    return std::nullopt;
+}
+
 } // namespace
 
-void register_screen_family(Engine& engine, X11Input& desktop)
+void register_screen_family(Engine& engine, X11Input& desktop, BitmapReferences& bitmaps)
 {
-    engine.register_family("screen", [&desktop](Engine& e) -> Result {
+    engine.register_family("screen", [&desktop, &bitmaps](Engine& e) -> Result {
         const std::string& w1 = e.word(1);
         const std::string& w2 = e.word(2);
         if (w1 == "monitor") {
@@ -76,13 +117,8 @@ void register_screen_family(Engine& engine, X11Input& desktop)
             std::optional<uint32_t> colour = desktop.pixel(e.param_int(1, 0), e.param_int(2, 0));
             return colour ? int_to_text(*colour) : std::string("-1");
         }
-        if (w1 == "copyto") {
-            // FIXME: the screen is captured (X11Input::capture), but the
-            // bitmap table that "copyto" writes into does not exist yet;
-            // until it does every reference is refused.
-            e.report_error("Invalid image.");
-            return std::nullopt;
-        }
+        if (w1 == "copyto")
+            return copy_screen(e, desktop, bitmaps);
         return e.call_function();
     });
 }

@@ -44,6 +44,15 @@ public:
     // Repaints at once from the backing bitmap (which grows to the window's
     // size first) and rebuilds a colour-key mask from it.
     virtual void repaint_now() = 0;
+    // Shows a picture at (x, y) of the client area on top of what the window
+    // shows, until the window is painted again from its backing bitmap.
+    virtual void show_picture(const Bitmap& picture, int32_t x, int32_t y)
+    {
+        (void)picture;
+        (void)x;
+        (void)y;
+        repaint_now();
+    }
 
     // The window's own timer ("window:timer").
     virtual bool timer_enabled() const = 0;

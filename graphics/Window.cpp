@@ -2,6 +2,8 @@
 #include "graphics/Window.h"
 
 #include "core/Engine.h"
+#include "graphics/BitmapReferences.h"
+#include "graphics/WindowBitmaps.h"
 #include "graphics/WindowLife.h"
 #include "graphics/WindowLook.h"
 #include "host/HostState.h"
@@ -9,6 +11,7 @@
 #include "system/Settings.h"
 
 #include <filesystem>
+#include <memory>
 
 namespace ruk {
 
@@ -217,7 +220,8 @@ Result parent_commands(Engine& e, WindowHost& windows, int index)
     return int_to_text(sub == "left" ? p.left : sub == "top" ? p.top : sub == "width" ? p.width : p.height);
 }
 
-Result per_window(Engine& e, WindowHost& windows, int index, HostState& state, const SavedPositions& saved)
+Result per_window(Engine& e, WindowHost& windows, BitmapReferences& bitmaps, int index, HostState& state,
+                  const SavedPositions& saved)
 {
     (void)state;
     ScriptWindow& w = *windows.window(index);
@@ -231,7 +235,7 @@ Result per_window(Engine& e, WindowHost& windows, int index, HostState& state, c
     if (op == "pos")
         return position(e, windows, index, saved);
     if (op == "shape")
-        return window_shape(e, windows, index);
+        return window_shape(e, windows, bitmaps, index);
     if (op == "image")
         return window_image(e, windows, index);
     if (op == "appbar")
@@ -497,10 +501,21 @@ WindowRect screen_geometry(WindowHost& windows, int index)
 }
 
 void register_window_family(Engine& engine, HostState& state, WindowHost& windows, Registry* registry,
-                            const PackageHeader* package)
+                            const PackageHeader* package, BitmapReferences* bitmaps)
 {
     SavedPositions saved{registry, package};
-    engine.register_family("window", [&state, &windows, saved](Engine& e) -> Result {
+    // Without a shared table the family names the windows' own bitmaps.
+    struct OwnBitmaps {
+        explicit OwnBitmaps(WindowHost& windows) : host(windows), references(&host) {}
+        WindowBitmaps host;
+        BitmapReferences references;
+    };
+    std::shared_ptr<OwnBitmaps> own;
+    if (!bitmaps) {
+        own = std::make_shared<OwnBitmaps>(windows);
+        bitmaps = &own->references;
+    }
+    engine.register_family("window", [&state, &windows, saved, bitmaps, own](Engine& e) -> Result {
         const std::string& w1 = e.word(1);
         if (w1 == "count")
             return int_to_text(windows.table().count());
@@ -524,7 +539,7 @@ void register_window_family(Engine& engine, HostState& state, WindowHost& window
         }
         const int index = resolve_window(windows, w1);
         if (index >= 0)
-            return per_window(e, windows, index, state, saved);
+            return per_window(e, windows, *bitmaps, index, state, saved);
         if (!w1.empty() && e.word(2) == "close" && e.word(3).empty())
             return "0"; // closing a window that does not exist
         return e.call_function();

@@ -7,6 +7,7 @@ namespace ruk {
 
 class Engine;
 class Registry;
+class BitmapReferences;
 struct HostState;
 struct PackageHeader;
 
@@ -16,9 +17,11 @@ struct PackageHeader;
 // the real window at once and are kept as the window's target position too.
 // Saved positions ("pos" "save"/"load") live in `registry` under the
 // package's settings key; without a registry they save nothing and load
-// nothing.
+// nothing. "shape" "from" resolves bitmap references through `bitmaps`, the
+// table the draw family shares; without one it knows the windows' own
+// bitmaps only.
 void register_window_family(Engine& engine, HostState& state, WindowHost& windows, Registry* registry = nullptr,
-                            const PackageHeader* package = nullptr);
+                            const PackageHeader* package = nullptr, BitmapReferences* bitmaps = nullptr);
 
 // A window reference: "main" or an integer expression naming an occupied
 // slot. The slot, or -1 for anything else (empty included).

@@ -1,8 +1,9 @@
-// The draw family's view of the window table: each window's backing bitmap.
+// The window table as the shared bitmap table sees it: each window's backing bitmap.
 #pragma once
 
 #include "graphics/BitmapHost.h"
 #include "graphics/ScriptWindow.h"
+#include "graphics/StretchedPart.h"
 
 namespace ruk {
 
@@ -23,8 +24,21 @@ public:
         if (ScriptWindow* window = m_windows.window(index))
             window->repaint_now();
     }
-    // FIXME: a stretched copy of part of the bitmap onto part of the window
-    // shows the whole bitmap again for now.
+    // The stretched part goes onto the window only (as a full repaint would
+    // show it, the bitmap first grows to the window's size); the backing
+    // bitmap keeps its pixels, so the next repaint shows the whole picture.
+    void paint_region(int index, PixelRect from, PixelRect to) override
+    {
+        ScriptWindow* window = m_windows.window(index);
+        if (!window)
+            return;
+        const WindowRect client = window->client_rect();
+        Bitmap& backing = m_windows.table().record(index).backing;
+        backing.grow(client.width, client.height);
+        StretchedPart part = stretch_part(backing, from, to, PixelRect {0, 0, client.width, client.height});
+        if (!part.picture.empty())
+            window->show_picture(part.picture, part.x, part.y);
+    }
     bool window_size(int index, int32_t& width, int32_t& height) override
     {
         ScriptWindow* window = m_windows.window(index);

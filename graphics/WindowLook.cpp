@@ -1,6 +1,7 @@
 // Outlines, translucency, colour keys and pictures of script windows.
 #include "graphics/WindowLook.h"
 
+#include "graphics/BitmapReferences.h"
 #include "graphics/BmpFile.h"
 #include "graphics/JpegFile.h"
 #include "graphics/Outline.h"
@@ -74,17 +75,6 @@ void finish_outline(WindowHost& windows, int index, Outline outline, int32_t dx,
     w.repaint_now();
 }
 
-// A bitmap reference of the draw family: a window's backing bitmap.
-// FIXME: the off-screen bitmaps (-1 to -256) join once the draw family
-// keeps them; until then they are refused like unknown references.
-Bitmap* bitmap_of(WindowHost& windows, const std::string& reference)
-{
-    if (!reference.empty() && reference[0] == 'm')
-        return windows.window(0) ? &windows.table().record(0).backing : nullptr;
-    const int index = resolve_window(windows, reference);
-    return index >= 0 ? &windows.table().record(index).backing : nullptr;
-}
-
 } // namespace
 
 void ensure_backing(WindowHost& windows, int index)
@@ -96,7 +86,7 @@ void ensure_backing(WindowHost& windows, int index)
     r.backing = Bitmap(std::max(1, g.width), std::max(1, g.height), 24);
 }
 
-Result window_shape(Engine& e, WindowHost& windows, int index)
+Result window_shape(Engine& e, WindowHost& windows, BitmapReferences& bitmaps, int index)
 {
     ScriptWindow& w = *windows.window(index);
     const std::string& kind = e.word(3);
@@ -147,7 +137,7 @@ Result window_shape(Engine& e, WindowHost& windows, int index)
         return std::nullopt;
     }
     if (kind == "from") {
-        Bitmap* source = bitmap_of(windows, e.word(4));
+        Bitmap* source = bitmaps.resolve(e.word(4)).bitmap;
         if (!source) {
             e.report_error(MsgInvalidImage);
             return std::nullopt;

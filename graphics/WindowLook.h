@@ -6,10 +6,12 @@
 namespace ruk {
 
 class WindowHost;
+class BitmapReferences;
 
 // Each runs the current command for window `index` (an occupied slot); a
 // sub-command they do not know goes to the script function fallback.
-Result window_shape(Engine& e, WindowHost& windows, int index);
+// "shape" "from" reads the bitmap it names through `bitmaps`.
+Result window_shape(Engine& e, WindowHost& windows, BitmapReferences& bitmaps, int index);
 Result window_transparency(Engine& e, WindowHost& windows, int index);
 Result window_image(Engine& e, WindowHost& windows, int index);
 

@@ -8,6 +8,8 @@
 #include <X11/extensions/XTest.h>
 #include <X11/extensions/Xrandr.h>
 
+#include <bit>
+#include <cstring>
 #include <algorithm>
 #include <memory>
 
@@ -51,22 +53,43 @@ using Resources = std::unique_ptr<XRRScreenResources, XDeleter<XRRScreenResource
 using OutputInfo = std::unique_ptr<XRROutputInfo, XDeleter<XRROutputInfo, XRRFreeOutputInfo>>;
 using CrtcInfo = std::unique_ptr<XRRCrtcInfo, XDeleter<XRRCrtcInfo, XRRFreeCrtcInfo>>;
 
-// The colour value (red in the low byte) of a pixel of an image whose
-// visual has the usual red, green and blue masks.
-uint32_t colour_of(XImage* image, unsigned long value)
-{
-    auto channel = [value](unsigned long mask) -> uint32_t {
-        if (mask == 0)
-            return 0;
+// Turns pixels of an image whose visual has the usual red, green and blue
+// masks into colour values (red in the low byte). The masks are looked at
+// once per image, not once per pixel: a whole screen is a million pixels.
+class PixelDecoder {
+public:
+    explicit PixelDecoder(const XImage* image)
+        : m_red(image->red_mask), m_green(image->green_mask), m_blue(image->blue_mask)
+    {
+    }
+    uint32_t colour(unsigned long value) const
+    {
+        return m_red.of(value) | (m_green.of(value) << 8) | (m_blue.of(value) << 16);
+    }
+
+private:
+    struct Channel {
+        explicit Channel(unsigned long mask) : mask(mask)
+        {
+            if (mask == 0)
+                return;
+            while (!((mask >> shift) & 1))
+                ++shift;
+            bits = mask >> shift;
+        }
+        uint32_t of(unsigned long value) const
+        {
+            if (mask == 0)
+                return 0;
+            const unsigned long v = (value & mask) >> shift;
+            return static_cast<uint32_t>(bits == 0xFF ? v : v * 255 / bits);
+        }
+        unsigned long mask;
         int shift = 0;
-        while (!((mask >> shift) & 1))
-            ++shift;
-        unsigned long bits = mask >> shift;
-        unsigned long v = (value & mask) >> shift;
-        return static_cast<uint32_t>(bits == 0xFF ? v : v * 255 / bits);
+        unsigned long bits = 0;
     };
-    return channel(image->red_mask) | (channel(image->green_mask) << 8) | (channel(image->blue_mask) << 16);
-}
+    Channel m_red, m_green, m_blue;
+};
 
 // The root window's size as the server has it now (the display structure's
 // copy is not updated when the screen changes size).
@@ -194,8 +217,8 @@ ScreenImage X11Input::capture(const WindowRect& rect)
     const auto [screen_width, screen_height] = root_size(d);
     const int32_t left = std::max(rect.left, 0);
     const int32_t top = std::max(rect.top, 0);
-    const int32_t right = std::min(rect.left + rect.width, screen_width);
-    const int32_t bottom = std::min(rect.top + rect.height, screen_height);
+    const auto right = int32_t(std::min<int64_t>(int64_t(rect.left) + rect.width, screen_width));
+    const auto bottom = int32_t(std::min<int64_t>(int64_t(rect.top) + rect.height, screen_height));
     if (right <= left || bottom <= top)
         return image;
     ErrorTrap trap(d);
@@ -209,10 +232,26 @@ ScreenImage X11Input::capture(const WindowRect& rect)
     image.width = right - left;
     image.height = bottom - top;
     image.pixels.resize(static_cast<size_t>(image.width) * static_cast<size_t>(image.height));
-    for (int32_t y = 0; y < image.height; ++y)
-        for (int32_t i = 0; i < image.width; ++i)
-            image.pixels[static_cast<size_t>(y) * static_cast<size_t>(image.width) + static_cast<size_t>(i)] =
-                colour_of(x, XGetPixel(x, i, y));
+    const PixelDecoder decoder(x);
+    // The usual screen keeps each pixel in one 32-bit word of this machine's
+    // byte order: read the words straight from the rows.
+    const int native_order = std::endian::native == std::endian::little ? LSBFirst : MSBFirst;
+    const bool plain_words = x->bits_per_pixel == 32 && x->byte_order == native_order;
+    for (int32_t y = 0; y < image.height; ++y) {
+        uint32_t* out = image.pixels.data() + static_cast<size_t>(y) * static_cast<size_t>(image.width);
+        const char* row = x->data + static_cast<ptrdiff_t>(y) * x->bytes_per_line;
+        for (int32_t i = 0; i < image.width; ++i) {
+            unsigned long value = 0;
+            if (plain_words) {
+                uint32_t word = 0;
+                std::memcpy(&word, row + static_cast<ptrdiff_t>(i) * 4, 4);
+                value = word;
+            } else {
+                value = XGetPixel(x, i, y);
+            }
+            out[i] = decoder.colour(value);
+        }
+    }
     XDestroyImage(x);
     return image;
 }

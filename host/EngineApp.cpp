@@ -127,7 +127,6 @@ EngineApp::EngineApp(EngineOptions options)
     m_input_host = std::make_unique<QtInputHost>(*this, m_state.headless);
     m_dialogs = m_state.headless ? std::unique_ptr<FileDialogs>(new NoFileDialogs) : std::make_unique<QtFileDialogs>();
     m_clipboard = std::make_unique<QtClipboard>();
-    m_bitmaps = std::make_unique<NoNamedBitmaps>();
     m_menus = std::make_unique<QtMenuHost>(
         [this](int index) -> QWidget* { return dynamic_cast<TrukEngineWin*>(m_table.window(index)); });
     m_editors = std::make_unique<QtEditorHost>(
@@ -397,8 +396,7 @@ int EngineApp::print_families()
 void EngineApp::register_families()
 {
     FamilyContext context{m_engine,     m_state,    m_session,   *m_registry,       *this,    *this, *m_desktop, *this,
-                          *m_input_host, *m_dialogs, *m_clipboard, *m_bitmaps, *m_menus, &m_window_bitmaps,
-                          m_editors.get()};
+                          *m_input_host, *m_dialogs, *m_clipboard, m_bitmaps, *m_menus, m_editors.get()};
     ruk::register_families(context);
 }
 

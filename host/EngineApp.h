@@ -4,6 +4,7 @@
 #include "core/Engine.h"
 #include "host/AnimEngine.h"
 #include "graphics/ScriptWindow.h"
+#include "graphics/BitmapReferences.h"
 #include "graphics/WindowBitmaps.h"
 #include "host/Application.h"
 #include "host/HostState.h"
@@ -34,7 +35,6 @@ class TrukEngineWin;
 class QtInputHost;
 class FileDialogs;
 class Clipboard;
-class NamedBitmaps;
 class QtMenuHost;
 class QtEditorHost;
 class TouchFilter;
@@ -178,12 +178,12 @@ private:
     std::optional<InstanceSemaphore> m_package_semaphore;
     std::optional<InstanceSemaphore> m_family_semaphore;
     std::unique_ptr<TrukEngineWin> m_main_window;
-    WindowBitmaps m_window_bitmaps{*this}; // what the draw family draws into
+    WindowBitmaps m_window_bitmaps{*this}; // the windows' backing bitmaps
+    BitmapReferences m_bitmaps{&m_window_bitmaps}; // every bitmap scripts name
     std::unique_ptr<QtInputHost> m_input_host;   // cursors and the screen; ends before the application
     std::unique_ptr<TouchFilter> m_touch_filter;
     std::unique_ptr<FileDialogs> m_dialogs;      // cancelled headless
     std::unique_ptr<Clipboard> m_clipboard;
-    std::unique_ptr<NamedBitmaps> m_bitmaps;     // FIXME: the draw family's table
     std::unique_ptr<QtMenuHost> m_menus;
     std::unique_ptr<QtEditorHost> m_editors;     // opens the editor plugin on first use
     std::string m_built_package;     // a package built from sources, removed at the end

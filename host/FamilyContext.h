@@ -8,10 +8,9 @@ class Registry;
 class X11Desktop;
 class WindowHost;
 class InputHost;
-class BitmapHost;
 class FileDialogs;
 class Clipboard;
-class NamedBitmaps;
+class BitmapReferences;
 class MenuHost;
 class EditorHost;
 class SystemServices;
@@ -36,14 +35,10 @@ struct FamilyContext {
     InputHost& input;                 // cursors, key table, screen and pointer
     FileDialogs& dialogs;             // file and folder selection (cancelled without a desktop)
     Clipboard& clipboard;             // the desktop's clipboard
-    // FIXME: the draw family's bitmaps ("main", windows, -1 to -256) are to
-    // be handed out here once its off-screen table is in; until then no
-    // bitmap has a name and clipboard pictures report "Invalid image.".
-    NamedBitmaps& named_bitmaps;
+    // The bitmaps scripts name ("main", window indexes, -1 to -256), one
+    // table for the draw, window, screen and system families.
+    BitmapReferences& bitmaps;
     MenuHost& menus;                  // shows pop-up menus (closes them at once without a desktop)
-    // The windows' backing bitmaps for the draw family; null gives the draw
-    // family a bitmap of its own for the engine window and no other windows.
-    BitmapHost* bitmaps = nullptr;
     // The editor controls; null gives the "sci" family none (every create answers "0").
     EditorHost* editors = nullptr;
 };

@@ -26,7 +26,7 @@ bool run_terminate_events(Engine& engine, HostState& state)
 }
 
 void register_headless_families(Engine& engine, HostState& state, Session& session, Registry& settings,
-                                ApplicationServices& application)
+                                ApplicationServices& application, BitmapReferences& bitmaps)
 {
     // These hold nothing, so every run in the process can share them.
     static HeadlessSystemServices system_services;
@@ -34,7 +34,6 @@ void register_headless_families(Engine& engine, HostState& state, Session& sessi
     static NoWindows windows;
     static NoInputHost input;
     static NoFileDialogs dialogs;
-    static NoNamedBitmaps bitmaps;
     static NoMenuHost menus;
     // Each run keeps its own clipboard; only this process sees it.
     static ProcessClipboard clipboard;

@@ -9,6 +9,7 @@ namespace ruk {
 
 class Engine;
 class Registry;
+class BitmapReferences;
 struct HostState;
 struct Session;
 
@@ -19,9 +20,11 @@ bool run_terminate_events(Engine& engine, HostState& state);
 
 // Registers every family of the one table for a run without a desktop: no
 // display, no windows, the headless system services. rukc run and the test
-// harness use it; everything passed in outlives the engine's table.
+// harness use it; everything passed in outlives the engine's table. Each run
+// passes its own `bitmaps` (made without a window host: only "main" and the
+// off-screen bitmaps have names).
 void register_headless_families(Engine& engine, HostState& state, Session& session, Registry& settings,
-                                ApplicationServices& application);
+                                ApplicationServices& application, BitmapReferences& bitmaps);
 
 // Closing runs "unload" and "terminate" and then stops the engine; there is
 // no title bar, no icon and no other engine to start.

@@ -223,15 +223,19 @@ void TrukEngineWin::grow_backing()
 }
 
 // The picture is the backing bitmap, grown to the window's size, copied in
-// one piece; the background is never cleared.
+// one piece; the background is never cleared. A picture put on top by
+// show_picture is drawn over it once, by the paint it asked for.
 void TrukEngineWin::FormPaint(QPaintEvent*)
 {
     grow_backing();
     const QImage picture = backing_image(record().backing);
-    if (picture.isNull())
-        return;
     QPainter painter(this);
-    painter.drawImage(0, 0, picture);
+    if (!picture.isNull())
+        painter.drawImage(0, 0, picture);
+    if (!m_shown_picture.isNull()) {
+        painter.drawImage(m_shown_at, m_shown_picture);
+        m_shown_picture = QImage();
+    }
 }
 
 void TrukEngineWin::FormResize(QResizeEvent*)

@@ -78,6 +78,7 @@ public:
     void set_visible(bool visible) override;
     void set_title(std::string_view title) override;
     void repaint_now() override;
+    void show_picture(const Bitmap& picture, int32_t x, int32_t y) override;
     bool timer_enabled() const override { return m_window_timer.isActive(); }
     void set_timer_enabled(bool enabled) override;
     int timer_interval() const override { return m_window_timer.interval(); }
@@ -166,6 +167,9 @@ private:
     QTimer m_ruk_timer;
     QTimer m_window_timer;
     std::unique_ptr<QSystemTrayIcon> m_status_icon;
+    // A picture "show_picture" put on top, drawn by the paint it asked for.
+    QImage m_shown_picture;
+    QPoint m_shown_at;
 };
 
 } // namespace ruk

@@ -51,6 +51,17 @@ void TrukEngineWin::repaint_now()
     repaint();
 }
 
+void TrukEngineWin::show_picture(const Bitmap& picture, int32_t x, int32_t y)
+{
+    if (!isVisible() || picture.empty())
+        return;
+    m_shown_picture = image_copy(picture);
+    m_shown_at = QPoint(x, y);
+    repaint(QRect(m_shown_at, m_shown_picture.size()));
+    // A window that was not painted (hidden in between) drops the picture.
+    m_shown_picture = QImage();
+}
+
 bool TrukEngineWin::set_icon(const std::string& path)
 {
     QPixmap picture(QString::fromStdString(path));

@@ -37,7 +37,7 @@ void time(FamilyContext& c) { register_time_family(c.engine, c.state); }
 void disk(FamilyContext& c) { register_disk_family(c.engine, c.dialogs); }
 void system(FamilyContext& c)
 {
-    register_system_family(c.engine, c.state, c.system, c.clipboard, c.named_bitmaps);
+    register_system_family(c.engine, c.state, c.system, c.clipboard, c.bitmaps);
 }
 void settings(FamilyContext& c) { register_settings_families(c.engine, c.settings, c.session.header, &c.state); }
 void application(FamilyContext& c)
@@ -49,9 +49,9 @@ void serial(FamilyContext& c) { register_serial_families(c.engine); }
 void internet(FamilyContext& c) { register_inet_families(c.engine, &c.settings); }
 void window(FamilyContext& c)
 {
-    register_window_family(c.engine, c.state, c.windows, &c.settings, &c.session.header);
+    register_window_family(c.engine, c.state, c.windows, &c.settings, &c.session.header, &c.bitmaps);
 }
-void input(FamilyContext& c) { register_input_families(c.engine, c.state, c.windows, c.input); }
+void input(FamilyContext& c) { register_input_families(c.engine, c.state, c.windows, c.input, c.bitmaps); }
 void sound(FamilyContext& c) { register_sound_family(c.engine); }
 void motion(FamilyContext& c) { register_anim_family(c.engine, c.windows); }
 #ifdef RUK_WITH_DRAW

@@ -6,6 +6,7 @@
 #include "system/ShellActions.h"
 
 #include "core/Engine.h"
+#include "graphics/BitmapReferences.h"
 #include "host/HostState.h"
 
 #include <algorithm>
@@ -62,7 +63,7 @@ namespace {
 // only this family reads.
 class SystemFamily {
 public:
-    SystemFamily(HostState& state, SystemServices& services, Clipboard& clipboard, NamedBitmaps& bitmaps)
+    SystemFamily(HostState& state, SystemServices& services, Clipboard& clipboard, BitmapReferences& bitmaps)
         : m_state(state), m_services(services), m_clipboard(clipboard), m_bitmaps(bitmaps), m_processes(native_path),
           m_shell(m_processes, m_last_os_error)
     {
@@ -88,7 +89,7 @@ private:
     HostState& m_state;
     SystemServices& m_services;
     Clipboard& m_clipboard;
-    NamedBitmaps& m_bitmaps;
+    BitmapReferences& m_bitmaps;
     ProcessSlots m_processes;
     LoadedLibraries m_libraries;
     int m_last_os_error = 0;
@@ -325,11 +326,12 @@ Result SystemFamily::clipboard(Engine& e)
         return std::string(m_clipboard.has_text() ? "text" : "unknown");
     }
     if ((op == "get" || op == "set") && which == "image") {
-        Bitmap* bitmap = m_bitmaps.bitmap(e.param(1));
-        if (!bitmap) {
+        NamedBitmap named = m_bitmaps.resolve(e.param(1));
+        if (!named) {
             e.report_error(MsgInvalidImage);
             return std::nullopt;
         }
+        Bitmap* bitmap = named.bitmap;
         if (op == "set") {
             m_clipboard.set_image(*bitmap);
         } else if (std::optional<Bitmap> picture = m_clipboard.image()) {
@@ -338,6 +340,7 @@ Result SystemFamily::clipboard(Engine& e)
                 for (int32_t y = 0; y < picture->height(); ++y)
                     for (int32_t x = 0; x < picture->width(); ++x)
                         bitmap->set_pixel(x, y, picture->pixel(x, y));
+                m_bitmaps.changed(named);
             }
         }
         return std::string();
@@ -358,7 +361,7 @@ Result SystemFamily::clipboard(Engine& e)
 } // namespace
 
 void register_system_family(Engine& engine, HostState& state, SystemServices& services, Clipboard& clipboard,
-                            NamedBitmaps& bitmaps)
+                            BitmapReferences& bitmaps)
 {
     auto family = std::make_shared<SystemFamily>(state, services, clipboard, bitmaps);
     engine.register_family("system", [family](Engine& e) { return family->handle(e); });

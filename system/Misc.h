@@ -11,6 +11,7 @@
 namespace ruk {
 
 class Engine;
+class BitmapReferences;
 struct HostState;
 
 // What the family needs from the running engine or its desktop. The engine
@@ -47,6 +48,6 @@ public:
 // `state`, `services`, `clipboard` and `bitmaps` must outlive the engine's
 // handler table.
 void register_system_family(Engine& engine, HostState& state, SystemServices& services, Clipboard& clipboard,
-                            NamedBitmaps& bitmaps);
+                            BitmapReferences& bitmaps);
 
 } // namespace ruk

@@ -4,6 +4,7 @@
 #include "host/FileIo.h"
 
 #include "core/Engine.h"
+#include "graphics/BitmapReferences.h"
 #include "host/HeadlessServices.h"
 #include "host/HostState.h"
 #include "host/Modules.h"
@@ -119,7 +120,8 @@ int cmd_run(const Args& args)
         ruk::HostState state;
         ruk::HeadlessApplicationServices services(engine, state);
         ruk::Registry registry(ruk::Registry::default_path());
-        ruk::register_headless_families(engine, state, session, registry, services);
+        ruk::BitmapReferences bitmaps;
+        ruk::register_headless_families(engine, state, session, registry, services, bitmaps);
         for (const std::string& word : ruk::registered_words(engine))
             std::printf("%s\n", word.c_str());
         return 0;
@@ -158,7 +160,8 @@ int cmd_run(const Args& args)
         engine.code().load_text(code);
     }
     ruk::Registry registry(ruk::Registry::default_path());
-    ruk::register_headless_families(engine, state, session, registry, services);
+    ruk::BitmapReferences bitmaps;
+    ruk::register_headless_families(engine, state, session, registry, services, bitmaps);
     state.arguments.push_back(input);
     for (; i < args.size(); ++i)
         state.arguments.push_back(args[i]);

@@ -12,6 +12,9 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QClipboard>
+#include <QImage>
+#include <QMimeData>
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QMenu>
@@ -127,6 +130,72 @@ event.end()
     EXPECT_EQ(second.out(), "got text shared words\n") << second.err();
     first.signal(SIGTERM);
     EXPECT_EQ(first.wait(30), 0) << first.err();
+}
+
+TEST(DesktopClipboard, APictureOneEngineSetsIsReadByAnother)
+{
+    XvfbServer x;
+    if (!XvfbServer::installed("Xvfb"))
+        GTEST_SKIP() << "Xvfb is not installed";
+    ASSERT_TRUE(x.running()) << x.error();
+    TempRoot root;
+    // Left half red, one dark blue pixel in the bottom-right corner.
+    const std::string setter = root.write("setter.rks", R"(
+event.initialize()
+    draw.-1.size(6, 4)
+    draw.-1.rect(0, 0, 3, 4, 255)
+    draw.-1.setpixel(5, 3, 1193046)
+    system.clipboard.set.image(-1)
+    system.message("set " system.clipboard.get.format())
+event.end()
+)");
+    const std::string reader = root.write("reader.rks", R"(
+event.initialize()
+    system.clipboard.get.image(-4)
+    system.message("got " system.clipboard.get.format() " " draw.-4.width() "x" draw.-4.height() " " draw.-4.getpixel(0, 0, 2, 3, 3, 0, 5, 3))
+    app.close()
+event.end()
+)");
+    EngineProcess first({"--print-boxes", "--timeout", "60", setter}, root.path(), x.display());
+    ASSERT_TRUE(first.wait_for_line("set bitmap", 30)) << first.out() << first.err();
+    EngineProcess second({"--print-boxes", "--timeout", "30", reader}, root.path(), x.display());
+    EXPECT_EQ(second.wait(40), 0) << second.err();
+    EXPECT_EQ(second.out(), "got bitmap 6x4 255^^255^^0^^1193046\n") << second.err();
+    first.signal(SIGTERM);
+    EXPECT_EQ(first.wait(30), 0) << first.err();
+}
+
+TEST(DesktopClipboard, APictureBesideTextReadsAsABitmap)
+{
+    XvfbServer x;
+    if (!XvfbServer::installed("Xvfb"))
+        GTEST_SKIP() << "Xvfb is not installed";
+    ASSERT_TRUE(x.running()) << x.error();
+    TempRoot root;
+    // This process offers both, as a browser's copy does, and answers the
+    // engine's requests while it runs.
+    XApplication app(x.display());
+    QImage picture(3, 2, QImage::Format_RGB32);
+    picture.fill(qRgb(0, 255, 0));
+    auto* both = new QMimeData;
+    both->setText("beside");
+    both->setImageData(picture);
+    QGuiApplication::clipboard()->setMimeData(both);
+    const std::string reader = root.write("reader.rks", R"(
+event.initialize()
+    system.clipboard.get.image(-1)
+    system.message("got " system.clipboard.get.format() " " system.clipboard.get.text() " " draw.-1.width() " " draw.-1.getpixel(2, 1))
+    app.close()
+event.end()
+)");
+    EngineProcess engine({"--print-boxes", "--timeout", "30", reader}, root.path(), x.display());
+    bool answered = false;
+    for (int i = 0; i < 600 && !answered; ++i) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        answered = engine.wait_for_line("got bitmap beside 3 65280", 0.03);
+    }
+    EXPECT_TRUE(answered) << engine.out() << engine.err();
+    EXPECT_EQ(engine.wait(30), 0) << engine.err();
 }
 
 TEST(DesktopClipboard, PicturesKeepTheirPixels)

@@ -21,6 +21,12 @@ public:
     void set_visible(bool visible) override { m_visible = visible; }
     void set_title(std::string_view title) override { m_title = title; }
     void repaint_now() override { ++repaints; }
+    void show_picture(const Bitmap& picture, int32_t x, int32_t y) override
+    {
+        shown = picture;
+        shown_x = x;
+        shown_y = y;
+    }
     bool timer_enabled() const override { return m_timer; }
     void set_timer_enabled(bool enabled) override { m_timer = enabled; }
     int timer_interval() const override { return m_interval; }
@@ -55,6 +61,9 @@ public:
     std::string tooltip;
     std::string status_tip;
     int repaints = 0;
+    Bitmap shown; // the last picture put on top, at (shown_x, shown_y)
+    int32_t shown_x = 0;
+    int32_t shown_y = 0;
     int frame_style = 1;
     bool on_top_flag = false;
     bool desktop_bar = false;

@@ -32,7 +32,7 @@ ScriptHarness::ScriptHarness()
     : m_host(m_out), m_registry_path(private_store_path()), m_registry(m_registry_path), m_engine(&m_host),
       m_application(m_engine, m_state)
 {
-    register_headless_families(m_engine, m_state, m_session, m_registry, m_application);
+    register_headless_families(m_engine, m_state, m_session, m_registry, m_application, m_bitmaps);
     m_engine.random().seed(12345);
     m_engine.set_error_observer([this](const std::string& text) {
         auto fields = error_fields(text);

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "core/Engine.h"
+#include "graphics/BitmapReferences.h"
 #include "host/HeadlessServices.h"
 #include "host/HostState.h"
 #include "host/Session.h"
@@ -58,6 +59,8 @@ public:
     HostState& state() { return m_state; }
     Session& session() { return m_session; }
     Registry& registry() { return m_registry; }
+    // The bitmaps the run's scripts name (the engine window's and -1 to -256).
+    BitmapReferences& bitmaps() { return m_bitmaps; }
 
 private:
     std::ostringstream m_out;
@@ -66,6 +69,7 @@ private:
     Session m_session;
     std::string m_registry_path; // a private settings store, removed afterwards
     Registry m_registry;
+    BitmapReferences m_bitmaps;
     Engine m_engine;
     HeadlessApplicationServices m_application;
     std::vector<std::string> m_errors;

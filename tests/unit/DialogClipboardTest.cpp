@@ -36,11 +36,6 @@ struct RecordingDialogs : FileDialogs {
     std::optional<std::string> folder(const FolderDialogRequest&) override { return std::nullopt; }
 };
 
-struct OneBitmap : NamedBitmaps {
-    Bitmap picture{3, 2};
-    Bitmap* bitmap(std::string_view name) override { return name == "-1" ? &picture : nullptr; }
-};
-
 struct Dialogs : ::testing::Test {
     ScriptHarness h;
     RecordingDialogs dialogs;
@@ -104,14 +99,15 @@ TEST_F(Dialogs, SaveRemembersTheFilterOfTheLastConfirmedDialog)
     EXPECT_EQ(out, "[] 2\n");
 }
 
-TEST(Clipboard, FormatsTextAndPicturesThroughNamedBitmaps)
+TEST(Clipboard, FormatsTextAndPicturesThroughTheSharedBitmaps)
 {
     ScriptHarness h;
     HeadlessSystemServices services;
     ProcessClipboard clipboard;
-    OneBitmap bitmaps;
-    register_system_family(h.engine(), h.state(), services, clipboard, bitmaps);
-    bitmaps.picture.set_pixel(2, 1, 0x123456);
+    register_system_family(h.engine(), h.state(), services, clipboard, h.bitmaps());
+    Bitmap& picture = *h.bitmaps().resolve("-1").bitmap;
+    picture = Bitmap(3, 2);
+    picture.set_pixel(2, 1, 0x123456);
     ASSERT_TRUE(h.load(R"(
 event.initialize()
     system.message(system.clipboard.get.format())
@@ -119,7 +115,7 @@ event.initialize()
     system.message(system.clipboard.get.format() " " system.clipboard.get.text())
     system.clipboard.set.image(-1)
     system.message(system.clipboard.get.format() "[" system.clipboard.get.text() "]")
-    system.clipboard.set.image(-9)
+    system.clipboard.set.image(-300)
     system.clipboard.clear()
     system.message(system.clipboard.get.format())
 event.end()
@@ -135,7 +131,7 @@ event.end()
     clipboard.set_image(wide);
     ASSERT_TRUE(h.load("event.initialize()\n    system.clipboard.get.image(-1)\nevent.end()\n"));
     h.run();
-    EXPECT_EQ(bitmaps.picture.width(), 4);
-    EXPECT_EQ(bitmaps.picture.height(), 1);
-    EXPECT_EQ(bitmaps.picture.pixel(3, 0), 0xABCDEFu);
+    EXPECT_EQ(picture.width(), 4);
+    EXPECT_EQ(picture.height(), 1);
+    EXPECT_EQ(picture.pixel(3, 0), 0xABCDEFu);
 }

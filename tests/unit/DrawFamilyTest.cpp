@@ -1,7 +1,7 @@
 // The draw family through the dispatcher: window bitmaps, the slot table, hostile files and the clock example.
 #ifdef RUK_WITH_DRAW
 
-#include "graphics/BitmapHost.h"
+#include "graphics/BitmapReferences.h"
 #include "graphics/Draw.h"
 #include "tests/support/Notation.h"
 #include "tests/support/ScriptHarness.h"
@@ -101,7 +101,8 @@ TEST(DrawFamily, WindowBitmapsAreReachedThroughTheHost)
 {
     ScriptHarness h;
     RecordingHost host;
-    register_draw_family(h.engine(), &host);
+    BitmapReferences bitmaps(&host);
+    register_draw_family(h.engine(), bitmaps);
 
     command(h, "draw.main.rect(0,0,10,10,255)");
     command(h, "draw.3.line(0,0,30,20)");

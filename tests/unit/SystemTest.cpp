@@ -259,8 +259,7 @@ TEST_F(SystemFamily, SwitchesServicesAndUnknownWords)
 {
     RecordingServices services;
     ProcessClipboard clipboard;
-    NoNamedBitmaps bitmaps;
-    register_system_family(h.engine(), h.state(), services, clipboard, bitmaps);
+    register_system_family(h.engine(), h.state(), services, clipboard, h.bitmaps());
     std::string out = run(R"(
     system._hidden(1)
     system._showintaskbar(1x)

@@ -221,7 +221,8 @@ TEST_F(WindowPictures, OutlinesFromPicturesPolygonsAndEllipses)
     EXPECT_EQ(windows.memory(1).geometry().height, 30);
     run("    window.1.pos(0, 0, 20, 10)\n    window.1.shape.elliptic()\n");
     EXPECT_EQ(windows.table().record(1).outline->spans().front().top, 0);
-    run("    window.1.shape.from.-7()\n");
+    run("    window.1.shape.from.-300()\n");
+    ASSERT_FALSE(h.errors().empty());
     EXPECT_EQ(h.errors().back(), "Invalid image.");
 }
 
