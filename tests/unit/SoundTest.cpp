@@ -112,11 +112,14 @@ protected:
         fs::remove_all(folder, ec);
     }
     // Waits (bounded) until the output holds at least `samples` samples.
+    // Waits until `samples` samples follow the silence the device may write
+    // before the sound starts.
     bool wait_for_output(size_t samples)
     {
         for (int i = 0; i < 500; ++i) {
-            std::error_code ec;
-            if (fs::file_size(output, ec) >= samples * 2 && !ec)
+            const std::vector<int16_t> written = read_samples(output);
+            const auto first = std::find_if(written.begin(), written.end(), [](int16_t s) { return s != 0; });
+            if (static_cast<size_t>(written.end() - first) >= samples)
                 return true;
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         }
