@@ -4,6 +4,7 @@
 #include "core/Engine.h"
 #include "graphics/Blend.h"
 #include "graphics/Canvas.h"
+#include "graphics/Clipboard.h"
 #include "graphics/DrawState.h"
 #include "graphics/Effects.h"
 
@@ -359,7 +360,17 @@ Result draw_command(Engine& e, DrawState& s)
 
 } // namespace
 
-void register_draw_family(Engine& engine, BitmapHost* bitmaps)
+// The family's bitmaps by the names scripts give them.
+class DrawBitmaps : public NamedBitmaps {
+public:
+    explicit DrawBitmaps(std::shared_ptr<DrawState> state) : m_state(std::move(state)) {}
+    Bitmap* bitmap(std::string_view name) override { return m_state->resolve(name).bitmap; }
+
+private:
+    std::shared_ptr<DrawState> m_state;
+};
+
+std::shared_ptr<NamedBitmaps> register_draw_family(Engine& engine, BitmapHost* bitmaps)
 {
     std::shared_ptr<BitmapHost> own_host;
     if (!bitmaps) {
@@ -368,6 +379,7 @@ void register_draw_family(Engine& engine, BitmapHost* bitmaps)
     }
     auto state = std::make_shared<DrawState>(*bitmaps);
     engine.register_family("draw", [state, own_host](Engine& e) -> Result { return draw_command(e, *state); });
+    return std::make_shared<DrawBitmaps>(state);
 }
 
 } // namespace ruk

@@ -1,6 +1,8 @@
 // Everything a command family may use, handed to it once at start-up.
 #pragma once
 
+#include <memory>
+
 namespace ruk {
 
 class Engine;
@@ -15,6 +17,7 @@ class NamedBitmaps;
 class MenuHost;
 class SystemServices;
 class ApplicationServices;
+class BrowserHost;
 struct HostState;
 struct Session;
 
@@ -43,6 +46,10 @@ struct FamilyContext {
     // The windows' backing bitmaps for the draw family; null gives the draw
     // family a bitmap of its own for the engine window and no other windows.
     BitmapHost* bitmaps = nullptr;
+    // The embedded browsers; null where none can run.
+    BrowserHost* browsers = nullptr;
+    // Filled by the draw family's registration: its bitmaps by name.
+    std::shared_ptr<NamedBitmaps> draw_bitmaps = nullptr;
 };
 
 } // namespace ruk

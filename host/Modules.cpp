@@ -1,6 +1,7 @@
 // The one list of command families and its registration.
 #include "host/Modules.h"
 
+#include "browser/Web.h"
 #include "core/Engine.h"
 #include "core/Language.h"
 #include "graphics/Anim.h"
@@ -53,10 +54,14 @@ void input(FamilyContext& c) { register_input_families(c.engine, c.state, c.wind
 void sound(FamilyContext& c) { register_sound_family(c.engine); }
 void motion(FamilyContext& c) { register_anim_family(c.engine, c.windows); }
 #ifdef RUK_WITH_DRAW
-void draw(FamilyContext& c) { register_draw_family(c.engine, c.bitmaps); }
+void draw(FamilyContext& c) { c.draw_bitmaps = register_draw_family(c.engine, c.bitmaps); }
 #endif
 void menus(FamilyContext& c) { register_menu_family(c.engine, c.menus, c.windows); }
 void packages(FamilyContext& c) { register_ruk_family(c.engine, c.state, c.session); }
+void browsers(FamilyContext& c)
+{
+    register_browser_family(c.engine, c.browsers, c.windows, c.draw_bitmaps, c.bitmaps, &c.state.right_click_mode);
+}
 
 // Adding a family: write its registration function beside the family and
 // add one line here.
@@ -79,6 +84,7 @@ constexpr FamilyModule Modules[] = {
 #endif
     {"menu", menus},
     {"ruk", packages},
+    {"browser", browsers}, // after "draw": it copies pages into the draw family's bitmaps
 };
 
 } // namespace
