@@ -28,6 +28,7 @@
 #include <QWebEngineView>
 
 #include <memory>
+#include <chrono>
 
 namespace ruk {
 
@@ -36,7 +37,9 @@ namespace {
 // A navigation the control has not finished after this long no longer
 // holds the script up; nor does a page that does not answer a script.
 constexpr int NavigateWaitMs = 30000;
-constexpr int EvaluateWaitMs = 5000;
+constexpr int EvaluateWaitMs = 1500;
+constexpr int EvaluateAttempts = 3;
+constexpr int SettleMs = 100;
 
 bool headless() { return QGuiApplication::platformName() == QLatin1String("offscreen"); }
 
@@ -68,6 +71,8 @@ TfBrowser::TfBrowser(int id, QWidget* parent, QWebEngineProfile* profile, Browse
     m_page->setUrlRequestInterceptor(m_offline);
     m_page->settings()->setAttribute(QWebEngineSettings::ErrorPageEnabled, false);
     m_page->settings()->setAttribute(QWebEngineSettings::FocusOnNavigationEnabled, false);
+    // The package's own pages link to the web as any page does.
+    m_page->settings()->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, true);
     QWebEngineScript notes;
     notes.setName(QStringLiteral("ruk-notes"));
     notes.setSourceCode(BrowserPage::engine_page_script());
@@ -86,21 +91,28 @@ TfBrowser::TfBrowser(int id, QWidget* parent, QWebEngineProfile* profile, Browse
     connect(m_page, &QWebEnginePage::loadStarted, this, [this] {
         m_busy = true;
         m_error_status = 0;
-        m_events.download_begin(m_id);
+        post([this] { m_events.download_begin(m_id); });
     });
     connect(m_page, &QWebEnginePage::loadProgress, this,
-            [this](int progress) { m_events.download_progress(m_id, progress, 100); });
+            [this](int progress) { post([this, progress] { m_events.download_progress(m_id, progress, 100); }); });
     connect(m_page, &QWebEnginePage::loadingChanged, this, [this](const QWebEngineLoadingInfo& info) {
-        if (info.status() == QWebEngineLoadingInfo::LoadFailedStatus)
+        if (info.status() == QWebEngineLoadingInfo::LoadFailedStatus) {
             m_error_status = info.errorCode();
+            m_failed_url = info.url();
+        }
     });
-    connect(m_page, &QWebEnginePage::loadFinished, this, [this](bool ok) { wBrowserDocumentComplete(ok); });
-    connect(m_page, &QWebEnginePage::urlChanged, this, [this](const QUrl& url) { wBrowserNavigateComplete2(url); });
-    connect(m_page, &QWebEnginePage::titleChanged, this, [this] { m_events.title_change(m_id); });
-    connect(m_page, &QWebEnginePage::linkHovered, this,
-            [this](const QString& url) { m_events.status_change(m_id, url.toStdString()); });
+    connect(m_page, &QWebEnginePage::loadFinished, this, [this](bool ok) {
+        m_busy = false;
+        post([this, ok] { wBrowserDocumentComplete(ok); });
+    });
+    connect(m_page, &QWebEnginePage::urlChanged, this,
+            [this](const QUrl& url) { post([this, url] { wBrowserNavigateComplete2(url); }); });
+    connect(m_page, &QWebEnginePage::titleChanged, this, [this] { post([this] { m_events.title_change(m_id); }); });
+    connect(m_page, &QWebEnginePage::linkHovered, this, [this](const QString& url) {
+        post([this, url] { m_events.status_change(m_id, url.toStdString()); });
+    });
     connect(m_page, &QWebEnginePage::geometryChangeRequested, this,
-            [this] { m_events.client_to_host_window(m_id); });
+            [this] { post([this] { m_events.client_to_host_window(m_id); }); });
     place(BrowserBounds {0, 0, 0, 0}, 0);
     if (parent)
         show();
@@ -112,6 +124,11 @@ TfBrowser::~TfBrowser()
     m_page->set_navigation_check(nullptr);
     m_page->set_window_check(nullptr);
     disconnect(m_page, nullptr, this, nullptr);
+}
+
+void TfBrowser::post(std::function<void()> notification)
+{
+    QMetaObject::invokeMethod(this, std::move(notification), Qt::QueuedConnection);
 }
 
 void TfBrowser::place(const BrowserBounds& bounds, int32_t extra_width)
@@ -129,9 +146,16 @@ bool TfBrowser::wBrowserBeforeNavigate2(const QUrl& url, bool main_frame)
                               scheme == QLatin1String("mailto"))
                                  ? url.toEncoded().toStdString()
                                  : url.toString().toStdString();
-    const bool go_on = m_events.before_navigate(m_id, text, main_frame ? std::string() : std::string("frame"));
-    if (!go_on)
-        ++m_refused;
+    const std::string frame = main_frame ? std::string() : std::string("frame");
+    ++m_refused;
+    if (scheme == QLatin1String("ruk") || scheme == QLatin1String("mailto")) {
+        // Always refused; the script hears of it once WebEngine is back.
+        post([this, text, frame] { m_events.before_navigate(m_id, text, frame); });
+        return false;
+    }
+    const bool go_on = m_events.before_navigate(m_id, text, frame);
+    if (go_on)
+        --m_refused;
     return go_on;
 }
 
@@ -142,7 +166,6 @@ void TfBrowser::wBrowserNavigateComplete2(const QUrl& url)
 
 void TfBrowser::wBrowserDocumentComplete(bool ok)
 {
-    m_busy = false;
     m_events.download_complete(m_id);
     if (ok) {
         m_events.document_complete(m_id);
@@ -160,11 +183,12 @@ void TfBrowser::wBrowserNavigateError(int status)
 {
     if (m_events.navigate_error(m_id, std::string(), status))
         return;
-    const QString address = m_page->requestedUrl().toString().toHtmlEscaped();
+    const QString address = m_failed_url.toString().toHtmlEscaped();
     m_page->setHtml(QStringLiteral("<html><body style=\"font-family:sans-serif\"><h3>This page cannot be shown."
                                    "</h3><p>%1</p><p>Error %2</p></body></html>")
                         .arg(address)
-                        .arg(status));
+                        .arg(status),
+                    m_failed_url);
 }
 
 void TfBrowser::wait_until_idle()
@@ -179,8 +203,11 @@ void TfBrowser::wait_until_idle()
     connect(m_page, &QWebEnginePage::loadFinished, &loop, &QEventLoop::quit);
     connect(this, &QObject::destroyed, &loop, &QEventLoop::quit);
     limit.start(NavigateWaitMs);
-    while (self && m_busy && limit.isActive())
-        loop.exec();
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(NavigateWaitMs);
+    // An application that is ending runs no loop any more: exec() answers at once.
+    while (self && m_busy && std::chrono::steady_clock::now() < deadline)
+        if (loop.exec() != 0)
+            return;
 }
 
 void TfBrowser::navigate(const std::string& url, const std::string& headers, bool no_history, bool no_cache)
@@ -214,6 +241,23 @@ void TfBrowser::navigate(const std::string& url, const std::string& headers, boo
 
 std::optional<std::string> TfBrowser::evaluate(const std::string& code)
 {
+    // A script sent while a page loads can be lost with the old document
+    // (WebEngine drops the answer when the page moves to another renderer):
+    // the loading page is waited for first, and a lost answer asked again.
+    wait_until_idle();
+    for (int attempt = 0; attempt < EvaluateAttempts; ++attempt) {
+        QPointer<TfBrowser> self(this);
+        std::optional<std::optional<std::string>> answer = evaluate_once(code);
+        if (!self)
+            return std::nullopt;
+        if (answer)
+            return *answer;
+    }
+    return std::nullopt;
+}
+
+std::optional<std::optional<std::string>> TfBrowser::evaluate_once(const std::string& code)
+{
     struct Answer {
         bool done = false;
         QVariant value;
@@ -231,11 +275,14 @@ std::optional<std::string> TfBrowser::evaluate(const std::string& code)
                           });
     if (!answer->done) {
         QTimer::singleShot(EvaluateWaitMs, &answer->loop, &QEventLoop::quit);
-        answer->loop.exec(QEventLoop::ExcludeUserInputEvents);
+        if (answer->loop.exec(QEventLoop::ExcludeUserInputEvents) != 0)
+            return std::optional<std::string>(); // the application is ending: no answer, and no new try
     }
-    if (!answer->done || !answer->value.isValid() || answer->value.isNull())
+    if (!answer->done)
         return std::nullopt;
-    return text_of(answer->value);
+    if (!answer->value.isValid() || answer->value.isNull())
+        return std::optional<std::string>();
+    return std::optional<std::string>(text_of(answer->value));
 }
 
 void TfBrowser::run_script(const std::string& code)
@@ -304,6 +351,11 @@ void TfBrowser::show_properties()
 
 BrowserPicture TfBrowser::grab_page()
 {
+    // The page is laid out and its latest frame has reached the view.
+    evaluate("document.body?document.body.offsetHeight:0");
+    QEventLoop settle;
+    QTimer::singleShot(SettleMs, &settle, &QEventLoop::quit);
+    settle.exec(QEventLoop::ExcludeUserInputEvents);
     BrowserPicture picture;
     const QImage image = grab().toImage().convertToFormat(QImage::Format_ARGB32);
     picture.width = image.width();

@@ -4,8 +4,10 @@
 #include "browser/BrowserModule.h"
 
 #include <QPointer>
+#include <QUrl>
 #include <QWidget>
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -56,6 +58,12 @@ private:
     void wBrowserNavigateError(int status);
     // Waits, letting the loop run, until the control is no longer busy.
     void wait_until_idle();
+    // One try: nothing when no answer came in time, else the page's value.
+    std::optional<std::optional<std::string>> evaluate_once(const std::string& code);
+    // WebEngine's notifications reach the script from the event loop, never
+    // from inside WebEngine's own signal: a script that reads the document
+    // there would wait for an answer WebEngine cannot give before it returns.
+    void post(std::function<void()> notification);
 
     int m_id;
     BrowserEvents& m_events;
@@ -66,6 +74,7 @@ private:
     bool m_busy = false;
     int m_refused = 0;          // refused navigations whose failed end is no error
     int m_error_status = 0;     // the failure code of the load that is ending
+    QUrl m_failed_url;          // and its address
 };
 
 } // namespace ruk
