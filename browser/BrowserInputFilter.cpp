@@ -34,11 +34,14 @@ bool BrowserInputFilter::eventFilter(QObject* watched, QEvent* event)
     const bool over_field = page->hover_over_text_field();
 
     if (type == QEvent::ContextMenu)
-        return mode != 2 || !over_field;
+        return mode == 0 || mode == 1 || (mode == 2 && !over_field);
     if (type != QEvent::KeyPress) {
         const auto* mouse = static_cast<QMouseEvent*>(event);
-        if (mouse->button() == Qt::RightButton && type != QEvent::MouseButtonRelease)
-            return mode == 0 || mode == 1 || (mode == 2 && !over_field) || type == QEvent::MouseButtonDblClick;
+        if (mouse->button() == Qt::RightButton && type != QEvent::MouseButtonRelease) {
+            if (mode == 0)
+                return true;
+            return type == QEvent::MouseButtonPress && (mode == 1 || (mode == 2 && !over_field));
+        }
         if (mouse->button() == Qt::LeftButton && (mouse->modifiers() & Qt::ShiftModifier))
             return !over_field;
         return false;
