@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <thread>
@@ -162,6 +163,47 @@ TEST_F(Browsers, PagesCallScriptsAndRaiseTheirEventsOnXvfb)
     if (!x->running())
         GTEST_SKIP() << x->error();
     EXPECT_EQ(run(x->display()), expected_run);
+}
+
+// Typing into a text area: Tab gives four blanks there instead of leaving
+// the field, and the page's own shortcuts stay away.
+const char* typing_script = R"RKS(
+event.initialize()
+    window.main.pos.now(0, 0, 300, 200)
+    browser.create(main)
+    browser.0.pos(0, 0, 300, 200)
+    browser.0.navigate("typing.html")
+    window.main.timer.delay(100)
+    window.main.timer.enabled(1)
+    system.message("ready")
+event.end()
+
+event.window:timer()
+    &note = browser.0.field.get.textarea("note")
+    if (str.len(&note) > 4)
+        system.message("note [" &note "]")
+        app.close()
+    if.end()
+event.end()
+)RKS";
+
+TEST(BrowserInput, TabInATextAreaTypesFourBlanks)
+{
+    static XvfbServer* x = new XvfbServer(1024, 768);
+    if (!x->running() || !XvfbServer::installed("xdotool"))
+        GTEST_SKIP() << "needs Xvfb and xdotool: " << x->error();
+    TempRoot root;
+    root.write("typing/typing.html", "<html><body style=\"margin:0\"><textarea name=\"note\" "
+                                     "style=\"width:300px;height:200px\"></textarea></body></html>");
+    const std::string script = root.write("typing/main.rks", typing_script);
+    EngineProcess engine({"--print-boxes", "--timeout", "60", root.path() + "/typing"}, root.path(), x->display());
+    ASSERT_TRUE(engine.wait_for_line("ready", 30)) << engine.err();
+    const std::string xdotool = "DISPLAY=" + x->display() + " xdotool ";
+    // The first click gives the window the focus, the second the text area.
+    for (const char* step : {"mousemove 50 50 click 1", "sleep 0.3 click 1", "sleep 0.3 key Tab", "key x"})
+        ASSERT_EQ(std::system((xdotool + step + " >/dev/null 2>&1").c_str()), 0) << step;
+    EXPECT_EQ(engine.wait(30), 0);
+    EXPECT_NE(engine.out().find("note [    x]"), std::string::npos) << engine.out();
 }
 
 // Waits for "ready" and reads the engine's memory map.
