@@ -21,7 +21,8 @@ BrowserPage::BrowserPage(QWebEngineProfile* profile, QObject* parent) : QWebEngi
 
 QString BrowserPage::engine_page_script()
 {
-    // Focus and hover notes for the input filter; copy and cut give the
+    // Focus and hover notes for the input filter; mail links go to the
+    // engine instead of the desktop's mail program; copy and cut give the
     // selection's text with blank lines taken out; cut empties only a text
     // field's selection.
     return QStringLiteral(R"JS(
@@ -34,6 +35,8 @@ QString BrowserPage::engine_page_script()
  document.addEventListener('focusin',function(ev){note('focus',ev.target);},true);
  document.addEventListener('focusout',function(ev){note('focus',null);},true);
  document.addEventListener('mouseover',function(ev){note('hover',ev.target);},true);
+ document.addEventListener('click',function(ev){var a=ev.target&&ev.target.closest?ev.target.closest('a[href]'):null;
+  if(a&&/^mailto:/i.test(a.getAttribute('href'))){ev.preventDefault();try{console.log('\x01ruk-note:mail:'+a.href);}catch(x){}}},true);
  document.addEventListener('copy',function(ev){ev.clipboardData.setData('text/plain',plain(text()));ev.preventDefault();},true);
  document.addEventListener('cut',function(ev){var a=document.activeElement;if(!field(a))return;
   ev.clipboardData.setData('text/plain',plain(text()));ev.preventDefault();document.execCommand('delete');},true);
@@ -87,6 +90,8 @@ void BrowserPage::javaScriptConsoleMessage(JavaScriptConsoleMessageLevel, const 
         m_focus_tag = note.mid(6);
     else if (note.startsWith(QLatin1String("hover:")))
         m_hover_tag = note.mid(6);
+    else if (note.startsWith(QLatin1String("mail:")) && m_mail_link)
+        m_mail_link(QUrl(note.mid(5)));
 }
 
 } // namespace ruk

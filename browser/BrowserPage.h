@@ -22,6 +22,9 @@ public:
 
     void set_navigation_check(NavigationCheck check) { m_navigation_check = std::move(check); }
     void set_window_check(WindowCheck check) { m_window_check = std::move(check); }
+    // A "mailto:" link the user followed (WebEngine itself would hand it
+    // straight to the desktop).
+    void set_mail_link(std::function<void(const QUrl&)> handler) { m_mail_link = std::move(handler); }
     void set_silent(bool silent) { m_silent = silent; }
 
     // Tag names ("INPUT", "TEXTAREA", "A", ...) the page last reported.
@@ -46,6 +49,7 @@ protected:
 private:
     NavigationCheck m_navigation_check;
     WindowCheck m_window_check;
+    std::function<void(const QUrl&)> m_mail_link;
     bool m_silent = false;
     QString m_focus_tag;
     QString m_hover_tag;

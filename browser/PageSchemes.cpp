@@ -12,7 +12,7 @@ namespace ruk {
 
 void PageSchemes::register_schemes()
 {
-    for (const char* name : {"ruk", "vop"}) {
+    for (const char* name : {"ruk", "vop", "mailto"}) {
         QWebEngineUrlScheme scheme(name);
         scheme.setSyntax(QWebEngineUrlScheme::Syntax::Path);
         scheme.setFlags(QWebEngineUrlScheme::LocalScheme | QWebEngineUrlScheme::LocalAccessAllowed);

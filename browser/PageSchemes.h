@@ -14,7 +14,8 @@ class PageSchemes : public QWebEngineUrlSchemeHandler {
 public:
     using QWebEngineUrlSchemeHandler::QWebEngineUrlSchemeHandler;
 
-    // Registers both schemes; must run before the application object exists.
+    // Registers both schemes, and "mailto" so that mail links reach the
+    // engine; must run before the application object exists.
     static void register_schemes();
 
     void requestStarted(QWebEngineUrlRequestJob* job) override;

@@ -45,6 +45,9 @@ public:
         m_schemes = new PageSchemes(m_profile);
         m_profile->installUrlSchemeHandler("ruk", m_schemes);
         m_profile->installUrlSchemeHandler("vop", m_schemes);
+        // Mail addresses would otherwise go straight to the desktop's mail
+        // program; with a handler they are navigations the engine refuses.
+        m_profile->installUrlSchemeHandler("mailto", m_schemes);
         QObject::connect(m_profile, &QWebEngineProfile::downloadRequested,
                          [](QWebEngineDownloadRequest* request) { request->cancel(); });
         qApp->installEventFilter(new BrowserInputFilter(qApp));

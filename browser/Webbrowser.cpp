@@ -13,6 +13,9 @@
 #include <QJsonDocument>
 #include <QMessageBox>
 #include <QPageSetupDialog>
+#include <QPainter>
+#include <QQuickWidget>
+#include <QQuickWindow>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QRegularExpression>
@@ -40,8 +43,26 @@ constexpr int NavigateWaitMs = 30000;
 constexpr int EvaluateWaitMs = 1500;
 constexpr int EvaluateAttempts = 3;
 constexpr int SettleMs = 100;
+constexpr int PlainRetries = 10;
+constexpr int FrameChecks = 25;
+constexpr int FrameCheckMs = 20;
 
 bool headless() { return QGuiApplication::platformName() == QLatin1String("offscreen"); }
+
+// True when every pixel has the same colour.
+bool is_plain(const QImage& image)
+{
+    if (image.isNull())
+        return true;
+    const QRgb first = image.pixel(0, 0);
+    for (int y = 0; y < image.height(); ++y) {
+        const auto* row = reinterpret_cast<const QRgb*>(image.constScanLine(y));
+        for (int x = 0; x < image.width(); ++x)
+            if (row[x] != first)
+                return false;
+    }
+    return true;
+}
 
 std::string text_of(const QVariant& value)
 {
@@ -85,9 +106,13 @@ TfBrowser::TfBrowser(int id, QWidget* parent, QWebEngineProfile* profile, Browse
     wBrowser->setContextMenuPolicy(Qt::NoContextMenu);
 
     m_page->set_navigation_check([this](const QUrl& url, bool main_frame) {
-        return wBrowserBeforeNavigate2(url, main_frame);
+        const bool go_on = wBrowserBeforeNavigate2(url, main_frame);
+        if (!go_on)
+            ++m_refused;
+        return go_on;
     });
     m_page->set_window_check([this] { return m_events.new_window(m_id); });
+    m_page->set_mail_link([this](const QUrl& url) { wBrowserBeforeNavigate2(url, true); });
     connect(m_page, &QWebEnginePage::loadStarted, this, [this] {
         m_busy = true;
         m_error_status = 0;
@@ -147,16 +172,12 @@ bool TfBrowser::wBrowserBeforeNavigate2(const QUrl& url, bool main_frame)
                                  ? url.toEncoded().toStdString()
                                  : url.toString().toStdString();
     const std::string frame = main_frame ? std::string() : std::string("frame");
-    ++m_refused;
     if (scheme == QLatin1String("ruk") || scheme == QLatin1String("mailto")) {
         // Always refused; the script hears of it once WebEngine is back.
         post([this, text, frame] { m_events.before_navigate(m_id, text, frame); });
         return false;
     }
-    const bool go_on = m_events.before_navigate(m_id, text, frame);
-    if (go_on)
-        --m_refused;
-    return go_on;
+    return m_events.before_navigate(m_id, text, frame);
 }
 
 void TfBrowser::wBrowserNavigateComplete2(const QUrl& url)
@@ -210,11 +231,36 @@ void TfBrowser::wait_until_idle()
             return;
 }
 
+namespace {
+
+// What a script's address names: an address with a scheme as it is, a file
+// (of the package's working folder when relative), or, for "www." names, a
+// web address. A name that is no file stays a file: a missing page is
+// reported as missing, never looked up on the network.
+QUrl script_address(const std::string& text)
+{
+    const QString given = QString::fromStdString(text).trimmed();
+    static const QRegularExpression scheme(QStringLiteral("^[A-Za-z][A-Za-z0-9+.-]+:"));
+    if (scheme.match(given).hasMatch())
+        return QUrl(given);
+    if (given.startsWith(QLatin1String("www."), Qt::CaseInsensitive))
+        return QUrl::fromUserInput(given);
+    return QUrl::fromLocalFile(QDir::current().absoluteFilePath(given));
+}
+
+} // namespace
+
 void TfBrowser::navigate(const std::string& url, const std::string& headers, bool no_history, bool no_cache)
 {
-    const QUrl address = QUrl::fromUserInput(QString::fromStdString(url), QDir::currentPath());
+    const QUrl address = script_address(url);
     if (!address.isValid())
         return;
+    const QString scheme = address.scheme().toLower();
+    if (scheme == QLatin1String("ruk") || scheme == QLatin1String("mailto")) {
+        // These never load: the script hears of them as of a page's link.
+        wBrowserBeforeNavigate2(address, true);
+        return;
+    }
     m_busy = true;
     if (no_history && !m_page->url().isEmpty() && headers.empty() && !no_cache) {
         // The current entry is replaced: the history does not grow.
@@ -349,15 +395,47 @@ void TfBrowser::show_properties()
                              QStringLiteral("Title: %1\nAddress: %2").arg(m_page->title(), m_page->url().toString()));
 }
 
-BrowserPicture TfBrowser::grab_page()
+QImage TfBrowser::capture()
 {
-    // The page is laid out and its latest frame has reached the view.
-    evaluate("document.body?document.body.offsetHeight:0");
+    // Chromium hands a frame to the view a moment after drawing it: the next
+    // frame the view renders is waited for, briefly.
+    auto* scene = wBrowser->findChild<QQuickWidget*>();
     QEventLoop settle;
     QTimer::singleShot(SettleMs, &settle, &QEventLoop::quit);
+    if (scene && scene->quickWindow())
+        connect(scene->quickWindow(), &QQuickWindow::afterRendering, &settle, &QEventLoop::quit,
+                Qt::QueuedConnection);
     settle.exec(QEventLoop::ExcludeUserInputEvents);
+    if (!scene)
+        return grab().toImage().convertToFormat(QImage::Format_ARGB32);
+    // The view draws through a Quick widget: its scene is rendered afresh
+    // here, whether or not the desktop has painted the window yet.
+    QImage image(width(), height(), QImage::Format_ARGB32);
+    image.fill(palette().color(QPalette::Window));
+    QPainter painter(&image);
+    painter.drawImage(QPoint(-2, -2) + scene->mapTo(wBrowser, QPoint(0, 0)), scene->grabFramebuffer());
+    return image;
+}
+
+BrowserPicture TfBrowser::grab_page()
+{
+    // The page has drawn two frames since now.
+    evaluate("window.__rukFrame=0;requestAnimationFrame(function(){requestAnimationFrame(function(){"
+             "window.__rukFrame=1;});});0");
+    for (int i = 0; i < FrameChecks; ++i) {
+        if (evaluate("window.__rukFrame") == std::optional<std::string>("1"))
+            break;
+        QEventLoop pause;
+        QTimer::singleShot(FrameCheckMs, &pause, &QEventLoop::quit);
+        pause.exec(QEventLoop::ExcludeUserInputEvents);
+    }
+    // A page that moved to a new renderer shows one plain colour until its
+    // first frame arrives: a picture of one colour is taken again a few
+    // times (a page that really is one colour costs a second).
+    QImage image = capture();
+    for (int i = 0; i < PlainRetries && is_plain(image); ++i)
+        image = capture();
     BrowserPicture picture;
-    const QImage image = grab().toImage().convertToFormat(QImage::Format_ARGB32);
     picture.width = image.width();
     picture.height = image.height();
     picture.pixels.resize(size_t(picture.width) * size_t(picture.height));

@@ -12,6 +12,7 @@
 #include <optional>
 #include <string>
 
+class QImage;
 class QPrinter;
 class QWebEngineProfile;
 class QWebEngineView;
@@ -58,6 +59,8 @@ private:
     void wBrowserNavigateError(int status);
     // Waits, letting the loop run, until the control is no longer busy.
     void wait_until_idle();
+    // The form's picture once the view has rendered its next frame.
+    QImage capture();
     // One try: nothing when no answer came in time, else the page's value.
     std::optional<std::optional<std::string>> evaluate_once(const std::string& code);
     // WebEngine's notifications reach the script from the event loop, never

@@ -114,7 +114,9 @@ public:
     PageServer()
     {
         m_server.Get("/red.html", [](const httplib::Request&, httplib::Response& res) {
-            res.set_content("<html><head><title>Red</title></head><body style=\"background:red\"></body></html>",
+            res.set_content("<html><head><title>Red</title></head><body style=\"background:red\">"
+                            "<div style=\"position:absolute;right:0;bottom:0;width:9px;height:9px;background:blue\">"
+                            "</div></body></html>",
                             "text/html");
         });
         m_port = m_server.bind_to_any_port("127.0.0.1");
@@ -204,6 +206,23 @@ TEST(BrowserInput, TabInATextAreaTypesFourBlanks)
         ASSERT_EQ(std::system((xdotool + step + " >/dev/null 2>&1").c_str()), 0) << step;
     EXPECT_EQ(engine.wait(30), 0);
     EXPECT_NE(engine.out().find("note [    x]"), std::string::npos) << engine.out();
+}
+
+TEST(BrowserMail, MailLinksReachTheScriptAndNeverLoad)
+{
+    TempRoot root;
+    root.write("mail/mail.html", "<html><body><a id=\"m\" href=\"mailto:ann@example.org\">mail</a></body></html>");
+    root.write("mail/main.rks", "event.initialize()\n    browser.create(main)\n    browser.0.manualmailto(1)\n"
+                                "    browser.0.navigate(\"mail.html\")\nevent.end()\n"
+                                "event.browser:documentcomplete()\n"
+                                "    browser.0.execscript(\"document.getElementById('m').click()\")\nevent.end()\n"
+                                "event.browser:mailtorequest()\n"
+                                "    &url = browser.0.get.url()\n"
+                                "    system.message(browser.0.get.mailto() \" \" str.right(&url, str.len(&url) - 9))\n"
+                                "    app.close()\nevent.end()\n");
+    EngineProcess engine({"--headless", "--timeout", "60", root.path() + "/mail"}, root.path());
+    EXPECT_EQ(engine.wait(60), 0);
+    EXPECT_EQ(engine.out(), "ann@example.org mail.html\n");
 }
 
 // Waits for "ready" and reads the engine's memory map.
