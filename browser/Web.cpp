@@ -150,9 +150,10 @@ Result BrowserFamily::handle(Engine& e)
 
 Result BrowserFamily::create(Engine& e)
 {
+    // A browser whose window closed took its form along: its slot is free.
     int id = -1;
     for (int i = 0; i < BrowserSlots && id < 0; ++i)
-        if (!m_slots[size_t(i)].view)
+        if (!live(i))
             id = i;
     if (id < 0 || !m_host.available())
         return std::nullopt;

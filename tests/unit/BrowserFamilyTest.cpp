@@ -16,13 +16,14 @@ namespace {
 // A browser that keeps what the family asked of it; the test plays the
 // page by calling the events it was given.
 struct FakeView : BrowserView {
+    bool exists = true; // false once its window closed
     BrowserBounds form;
     int32_t extra = 0;
     std::vector<std::string> navigations;
     std::vector<std::string> scripts;
     std::optional<std::string> answer;
     BrowserPicture picture;
-    bool alive() const override { return true; }
+    bool alive() const override { return exists; }
     uint64_t handle() const override { return 77; }
     void set_visible(bool) override {}
     void repaint() override {}
@@ -187,6 +188,17 @@ TEST_F(BrowserFamily, TableLimitsIdsAndParents)
     h.run();
     EXPECT_EQ(h.output(), "function\n");
     EXPECT_EQ(h.errors().size(), before + 1);
+}
+
+TEST_F(BrowserFamily, ABrowserWhoseWindowClosedIsGoneAndItsSlotFree)
+{
+    load("event.browser:documentcomplete()\n    system.message(\"complete\")\nevent.end()\n");
+    browsers.views[0]->exists = false;
+    browsers.events->document_complete(0);
+    h.drain();
+    EXPECT_EQ(h.output(), "");
+    EXPECT_EQ(run("system.message(\"[\" browser.0.width() \"] \" browser.create(main))"), "[] 0\n");
+    EXPECT_EQ(browsers.views.size(), 2u);
 }
 
 TEST_F(BrowserFamily, AParentThatIsNoWindowIsReportedButTheIdStillComes)
