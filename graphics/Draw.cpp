@@ -4,6 +4,7 @@
 #include "core/Engine.h"
 #include "graphics/Blend.h"
 #include "graphics/Canvas.h"
+#include "graphics/Clipboard.h"
 #include "graphics/DrawState.h"
 #include "graphics/Effects.h"
 

@@ -1,6 +1,8 @@
 // The "draw" family: painting into window backing bitmaps and the off-screen bitmaps.
 #pragma once
 
+#include <memory>
+
 namespace ruk {
 
 class Engine;

@@ -1,6 +1,7 @@
 // The running engine: start-up, hooks of the message loop, terminate sequence and shutdown.
 #include "host/EngineApp.h"
 
+#include "browser/BrowserLibrary.h"
 #include "host/FamilyContext.h"
 #include "host/HeadlessServices.h"
 #include "host/InterEngine.h"
@@ -358,14 +359,18 @@ std::string EngineApp::engine_file_name()
 bool EngineApp::locate_package(std::string& path)
 {
     path = m_options.package;
-    if (path.empty()) {
-        // An engine named X runs X.ruk beside it.
-        std::string exe = self_executable();
-        std::string lower = to_lower(exe);
-        size_t dot = lower.rfind(".exe");
-        path = dot != std::string::npos ? exe.substr(0, dot) + ".ruk" + exe.substr(dot + 4) : exe + ".ruk";
-    }
+    if (path.empty())
+        path = default_package_path();
     return true;
+}
+
+std::string EngineApp::default_package_path()
+{
+    // An engine named X runs X.ruk beside it.
+    std::string exe = self_executable();
+    std::string lower = to_lower(exe);
+    size_t dot = lower.rfind(".exe");
+    return dot != std::string::npos ? exe.substr(0, dot) + ".ruk" + exe.substr(dot + 4) : exe + ".ruk";
 }
 
 void EngineApp::hold_package_semaphores(const PackageHeader& header)
@@ -397,6 +402,10 @@ void EngineApp::register_families()
 {
     FamilyContext context{m_engine,     m_state,    m_session,   *m_registry,       *this,    *this, *m_desktop, *this,
                           *m_input_host, *m_dialogs, *m_clipboard, m_bitmaps, *m_menus, m_editors.get()};
+    if (BrowserLibrary::prepared()) {
+        m_browsers = std::make_unique<BrowserLibrary>(*this);
+        context.browsers = m_browsers.get();
+    }
     ruk::register_families(context);
 }
 

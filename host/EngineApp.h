@@ -37,6 +37,7 @@ class FileDialogs;
 class Clipboard;
 class QtMenuHost;
 class QtEditorHost;
+class BrowserLibrary;
 class TouchFilter;
 class X11Desktop;
 class Registry;
@@ -93,6 +94,8 @@ public:
     // Registers the families as a run would and prints their words, one a
     // line, sorted; returns 0.
     int print_families();
+    // The package an engine started without one runs: X.ruk beside an engine named X.
+    static std::string default_package_path();
 
     Engine& engine() { return m_engine; }
     // The X connection of the engine's own queries; null headless.
@@ -186,6 +189,7 @@ private:
     std::unique_ptr<Clipboard> m_clipboard;
     std::unique_ptr<QtMenuHost> m_menus;
     std::unique_ptr<QtEditorHost> m_editors;     // opens the editor plugin on first use
+    std::unique_ptr<BrowserLibrary> m_browsers; // the browser module, when start-up opened it
     std::string m_built_package;     // a package built from sources, removed at the end
     bool m_sequence_ran = false;     // the terminate sequence has stopped the engine
     bool m_quit_requested = false;   // the application was asked to end

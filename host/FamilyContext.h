@@ -1,6 +1,8 @@
 // Everything a command family may use, handed to it once at start-up.
 #pragma once
 
+#include <memory>
+
 namespace ruk {
 
 class Engine;
@@ -15,6 +17,7 @@ class MenuHost;
 class EditorHost;
 class SystemServices;
 class ApplicationServices;
+class BrowserHost;
 struct HostState;
 struct Session;
 
@@ -41,6 +44,8 @@ struct FamilyContext {
     MenuHost& menus;                  // shows pop-up menus (closes them at once without a desktop)
     // The editor controls; null gives the "sci" family none (every create answers "0").
     EditorHost* editors = nullptr;
+    // The embedded browsers; null where none can run.
+    BrowserHost* browsers = nullptr;
 };
 
 } // namespace ruk

@@ -1,6 +1,7 @@
 // The one list of command families and its registration.
 #include "host/Modules.h"
 
+#include "browser/Web.h"
 #include "core/Engine.h"
 #include "core/Language.h"
 #include "graphics/Anim.h"
@@ -64,6 +65,10 @@ void editors(FamilyContext& c)
     register_sci_family(c.engine, c.editors ? *c.editors : none, c.windows);
 }
 void packages(FamilyContext& c) { register_ruk_family(c.engine, c.state, c.session); }
+void browsers(FamilyContext& c)
+{
+    register_browser_family(c.engine, c.browsers, c.windows, c.bitmaps, &c.state.right_click_mode);
+}
 
 // Adding a family: write its registration function beside the family and
 // add one line here.
@@ -87,6 +92,7 @@ constexpr FamilyModule Modules[] = {
     {"menu", menus},
     {"sci", editors},
     {"ruk", packages},
+    {"browser", browsers},
 };
 
 } // namespace

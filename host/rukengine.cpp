@@ -1,4 +1,6 @@
 // rukengine: runs one script package (or script sources) on the desktop or headless.
+#include "browser/BrowserLibrary.h"
+#include "browser/BrowserUse.h"
 #include "host/EngineApp.h"
 #include "host/HostState.h"
 #include "help/rukengine_help.h"
@@ -136,6 +138,16 @@ int main(int argc, char** argv)
     setenv("QT_QPA_PLATFORM", options.headless ? "offscreen" : "xcb", 1);
     g_verbose = options.verbose;
     qInstallMessageHandler(qt_messages);
+
+    // WebEngine must be set up before the application object: only for a
+    // package whose code names the browser family.
+    if (!options.list_families) {
+        std::string package = options.package;
+        if (package.empty())
+            package = ruk::EngineApp::default_package_path();
+        if (ruk::package_uses_browsers(package))
+            ruk::BrowserLibrary::prepare();
+    }
 
     int qt_argc = 1;
     char* qt_argv[] = {argv[0], nullptr};

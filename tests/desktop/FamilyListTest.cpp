@@ -43,7 +43,7 @@ TEST(FamilyList, EngineRukcRunAndHarnessRegisterTheSameWords)
     // Every family of the table is there, the language's and the desktop's.
     for (const char* word : {"if", "var", "num", "str", "time", "disk", "system", "reg", "app", "application",
                              "extern", "window", "rs232", "robot", "inet", "http", "screen", "mouse", "menu", "sci", "ruk", "draw", "anim",
-                             "keyboard", "gesture", "sound", "anim"})
+                             "keyboard", "gesture", "sound", "anim", "browser"})
         EXPECT_NE(expected.find(std::string(word) + "\n"), std::string::npos) << word;
     EXPECT_EQ(engine.out(), expected);
     EXPECT_EQ(rukc_words(root), expected);
