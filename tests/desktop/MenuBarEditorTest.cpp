@@ -83,6 +83,16 @@ TEST_F(MenuBarAndEditor, ABarClickAndTypingReachTheScript)
     xdotool("key Tab");
     xdotool("type r");
     ASSERT_TRUE(engine.wait_for_line("char 7 114 helloq\tr", 20)) << engine.out() << engine.err();
+    // Characters typed faster than the engine reads them are each reported,
+    // in order, a repeated one too.
+    xdotool("type --delay 0 sss");
+    xdotool("type t");
+    ASSERT_TRUE(engine.wait_for_line("char 7 116 helloq\trssst", 20)) << engine.out() << engine.err();
+    const std::string out = engine.out();
+    size_t repeated = 0;
+    for (size_t at = out.find("char 7 115 "); at != std::string::npos; at = out.find("char 7 115 ", at + 1))
+        ++repeated;
+    EXPECT_EQ(repeated, 3u) << out;
 
     engine.signal(SIGTERM);
     EXPECT_EQ(engine.wait(30), 0) << engine.err();
