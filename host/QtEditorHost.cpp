@@ -108,9 +108,12 @@ void QtEditorHost::notified(void* context, int code, int character)
     auto* source = static_cast<Source*>(context);
     QtEditorHost* host = source->host;
     const EditorNotification n{source->slot, source->window, code, character};
-    for (const EditorNotification& w : host->m_waiting)
-        if (w.slot == n.slot && w.code == n.code && w.character == n.character)
-            return;
+    // A notification with a character is the user's input (a key typed, an
+    // entry chosen): each one counts, however fast they come.
+    if (n.character == 0)
+        for (const EditorNotification& w : host->m_waiting)
+            if (w.slot == n.slot && w.code == n.code && w.character == 0)
+                return;
     host->m_waiting.push_back(n);
     if (host->m_waiting.size() == 1)
         QTimer::singleShot(0, host->m_context.get(), [host] { host->deliver(); });

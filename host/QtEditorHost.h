@@ -24,9 +24,11 @@ class DynamicLibrary;
 //
 // Notifications arrive from inside a control, where no script may run. They
 // wait in a list that the event loop hands to the sink in order; a
-// notification that is already waiting (same slot, code and character) is
-// not added again, so a burst of changes made by one command costs a few
-// events, while typing still reports every character.
+// notification without a character that is already waiting (same slot and
+// code) is not added again, so a burst of changes made by one command costs
+// a few events. Notifications with a character (typed keys, chosen list
+// entries) are never merged: keys typed faster than the loop turns, a
+// repeated one too, each reach the script.
 class QtEditorHost : public EditorHost {
 public:
     // `window_widget` gives the widget of a script window (null for none);

@@ -347,8 +347,13 @@ Result SystemFamily::clipboard(Engine& e)
     }
     if (op == "get" && which == "text") {
         std::string text = m_clipboard.text();
-        if (text.size() > MaxClipboardText)
-            text.resize(MaxClipboardText);
+        if (text.size() > MaxClipboardText) {
+            // The text is UTF-8: a character the limit would split goes whole.
+            size_t cut = MaxClipboardText;
+            while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80)
+                --cut;
+            text.resize(cut);
+        }
         return text;
     }
     if (op == "set" && which == "text") {

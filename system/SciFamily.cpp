@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <charconv>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -53,6 +54,38 @@ std::vector<char> text_buffer(const std::string& text, size_t at_least = 0)
     std::vector<char> buffer(std::max(text.size() + 1, at_least), '\0');
     std::copy(text.begin(), text.end(), buffer.begin());
     return buffer;
+}
+
+// Replace target (plain and regular expression) take a length of -1 as
+// "up to the terminating zero"; the control treats no other negative length
+// so.
+bool minus_one_reads_to_zero(uint32_t message)
+{
+    return message == 2194 || message == 2195;
+}
+
+// The word parameter of a message whose long parameter is a text of that
+// length, or a buffer of that size, is a count of bytes: always a number
+// (whatever word 3 says; an address there would be taken as a count), never
+// negative (the control would read or write before the buffer, or fail
+// inside), and for a text never beyond `text_size` bytes. Nothing for
+// messages whose word is no such count.
+std::optional<Argument> length_word(uint32_t message, const EditorMessageKind& kind, int32_t number,
+                                    size_t text_size)
+{
+    Argument a;
+    if (kind.value == EditorParam::SizedText) {
+        if (number < 0 && minus_one_reads_to_zero(message))
+            a.number = -1;
+        else
+            a.number = std::clamp<int64_t>(number, 0, static_cast<int64_t>(text_size));
+        return a;
+    }
+    if (kind.value == EditorParam::Output && kind.word_is_length) {
+        a.number = std::max<int32_t>(number, 0);
+        return a;
+    }
+    return std::nullopt;
 }
 
 class SciFamily {
@@ -186,7 +219,7 @@ Argument SciFamily::value_argument(int slot, uint32_t message, const EditorMessa
         if (!as_text && number == 0)
             return a;
         int64_t needed = m_editors.send(slot, message, word.raw(), 0).value_or(0);
-        if (kind.word_is_length && !word.address)
+        if (kind.word_is_length)
             needed = std::max<int64_t>(needed, word.number);
         if (needed < 0 || needed > MaxBuffer) {
             a.refused = true;
@@ -225,13 +258,8 @@ Result SciFamily::send_message(Engine& e, int slot)
         return int_to_text(static_cast<int32_t>(
             m_editors.send(slot, message, static_cast<uintptr_t>(static_cast<intptr_t>(word_number)), 0).value_or(0)));
 
-    Argument word = word_argument(kind, word_text, e.param(2), word_number);
-    if (kind.value == EditorParam::SizedText && !word.address) {
-        // The control reads as many bytes as the word parameter says: never beyond the text.
-        const int64_t length = static_cast<int64_t>(e.param(3).size());
-        if (word.number > length)
-            word.number = length;
-    }
+    Argument word = length_word(message, kind, word_number, e.param(3).size())
+                        .value_or(word_argument(kind, word_text, e.param(2), word_number));
     if (word.refused)
         return std::string("0");
     Argument value = value_argument(slot, message, kind, word, value_text, e.param(3), value_number);
@@ -253,14 +281,16 @@ Result SciFamily::get_string(Engine& e, int slot)
     const uint32_t message = static_cast<uint32_t>(e.param_int(1, 0));
     const EditorMessageKind kind = editor_message_kind(message);
     const int32_t length = std::max(0, e.param_int(3, 0));
-    const Argument word = word_argument(kind, false, e.param(2), e.param_int(2, 0));
+    // A text the control reads is the buffer itself, zeros of the asked length.
+    const Argument word = length_word(message, kind, e.param_int(2, 0), static_cast<size_t>(length))
+                              .value_or(word_argument(kind, false, e.param(2), e.param_int(2, 0)));
     if (word.refused || kind.value == EditorParam::Refused || kind.value == EditorParam::Styles ||
         static_cast<int64_t>(length) > MaxBuffer)
         return std::string();
     int64_t needed = length;
     if (kind.value == EditorParam::Output) {
         needed = std::max<int64_t>(needed, m_editors.send(slot, message, word.raw(), 0).value_or(0));
-        if (kind.word_is_length && !word.address)
+        if (kind.word_is_length)
             needed = std::max<int64_t>(needed, word.number);
         if (needed < 0 || needed > MaxBuffer)
             return std::string();

@@ -83,6 +83,16 @@ TEST_F(MenuBarAndEditor, ABarClickAndTypingReachTheScript)
     xdotool("key Tab");
     xdotool("type r");
     ASSERT_TRUE(engine.wait_for_line("char 7 114 helloq\tr", 20)) << engine.out() << engine.err();
+    // Characters typed faster than the engine reads them are each reported,
+    // in order, a repeated one too.
+    xdotool("type --delay 0 sss");
+    xdotool("type t");
+    ASSERT_TRUE(engine.wait_for_line("char 7 116 helloq\trssst", 20)) << engine.out() << engine.err();
+    const std::string out = engine.out();
+    size_t repeated = 0;
+    for (size_t at = out.find("char 7 115 "); at != std::string::npos; at = out.find("char 7 115 ", at + 1))
+        ++repeated;
+    EXPECT_EQ(repeated, 3u) << out;
 
     engine.signal(SIGTERM);
     EXPECT_EQ(engine.wait(30), 0) << engine.err();
@@ -101,6 +111,7 @@ event.initialize()
     sci.4.sendmessage.xs(2181, 0, "abc")
     sci.4.sendmessage(2282, 50, "de")
     system.message(sci.4.getstring(2182, 99, 98) " " sci.4.sendmessage(2183) " " sci.4.sendmessage(2150, 0, 77))
+    system.message("[" sci.4.sendmessage(2420, -1, "xyz") sci.4.sendmessage.ss(2001, "abc", "xyz") sci.4.getstring(2182, -40, 2) "]")
     menu.create(3)
     menu.add.item(3, 5, Five)
     system.message("[" menu.set(1, 3) menu.redraw(3) menu.set(main, 99) "]")
@@ -114,6 +125,7 @@ event.end()
     EXPECT_EQ(engine.wait(40), 0) << engine.err();
     // Window 9 does not exist and slot 5000 is beyond the table; the
     // appended length stops at its text; a structure message is refused;
+    // negative counts and counts marked as texts reach the control as 0;
     // setting the text reports a modification (2008) from window 1.
-    EXPECT_EQ(engine.out(), "100\nabcde 5 0\n[]\nnotify 1 4 2008\n") << engine.err();
+    EXPECT_EQ(engine.out(), "100\nabcde 5 0\n[00]\n[]\nnotify 1 4 2008\n") << engine.err();
 }

@@ -134,4 +134,15 @@ event.end()
     EXPECT_EQ(picture.width(), 4);
     EXPECT_EQ(picture.height(), 1);
     EXPECT_EQ(picture.pixel(3, 0), 0xABCDEFu);
+
+    // A long text is cut below 256000 bytes, never inside a character.
+    clipboard.set_text(std::string(255997, 'a') + "\xC3\xA9\xC3\xA9");
+    h.clear_output();
+    ASSERT_TRUE(h.load("event.initialize()\n    system.message(str.len(system.clipboard.get.text()))\nevent.end()\n"));
+    h.run();
+    EXPECT_EQ(h.output(), "255999\n");
+    clipboard.set_text(std::string(255998, 'a') + "\xC3\xA9");
+    h.clear_output();
+    h.run();
+    EXPECT_EQ(h.output(), "255998\n");
 }

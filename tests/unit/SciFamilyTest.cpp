@@ -24,6 +24,7 @@ struct FakeEditors : EditorHost {
     std::map<int, std::string> text;   // slot -> document
     std::vector<uint32_t> received;    // every message that reached a control
     uintptr_t last_word = 0;
+    std::vector<intptr_t> words;       // the word parameter of each message, as a signed count
     std::function<void(const EditorNotification&)> sink;
 
     bool load() override { return library; }
@@ -44,6 +45,7 @@ struct FakeEditors : EditorHost {
             return std::nullopt;
         received.push_back(message);
         last_word = word;
+        words.push_back(static_cast<intptr_t>(word));
         std::string& doc = text[slot];
         const auto size = static_cast<intptr_t>(doc.size());
         char* out = reinterpret_cast<char*>(value);
@@ -132,6 +134,27 @@ TEST_F(SciFamily, TextsReachTheControlWhereItReadsMemory)
     system.message(sci.7.getstring(2182, 99, 99))
 )");
     EXPECT_EQ(out, "0 5\nplain\nplain+ab\nfold=1\n");
+}
+
+TEST_F(SciFamily, LengthsAreCountsWithinTheirTextOrBuffer)
+{
+    run("    sci.7.create(main)");
+    editors.words.clear();
+    // A negative count, or one marked as a text, would make the control read
+    // or write outside the engine's buffer: it reaches the control as 0 or
+    // as the text's length; replace target keeps -1 ("up to the zero").
+    std::string out = run(R"(
+    sci.7.sendmessage(2420, -1, "xyz")
+    sci.7.sendmessage.s(2001, 9, "ab")
+    sci.7.sendmessage.ss(2001, "abc", "cd")
+    sci.7.sendmessage(2194, -1, "t")
+    sci.7.sendmessage(2197, -3, "t")
+    system.message("[" sci.7.getstring(2001, 50000000, 2) "]")
+    system.message("[" sci.7.getstring(2182, -40, 2) "]")
+    system.message(sci.7.getstring(2182, 99, 98))
+)");
+    EXPECT_EQ(out, "[]\n[]\nab\n");
+    EXPECT_EQ(editors.words, (std::vector<intptr_t>{0, 2, 0, -1, 0, 2, 0, 0, 99, 99}));
 }
 
 TEST_F(SciFamily, GetStringCutsAtTheAnswerAndNeverOverrunsItsBuffer)
