@@ -72,6 +72,30 @@ int BrowserLibrary::scrollbar_width()
     return browsers ? browsers->scrollbar_width() : 0;
 }
 
+std::vector<WindowInset> BrowserLibrary::shown_pages()
+{
+    std::vector<WindowInset> insets;
+    if (!m_module)
+        return insets;
+    for (int index = 0; index < WindowTable::Slots; ++index) {
+        // Grabbing a page runs the loop a little: each window is looked up afresh.
+        auto* window = dynamic_cast<TrukEngineWin*>(m_windows.window(index));
+        if (!window || !window->is_visible())
+            continue;
+        for (const ShownPage& page : m_module->shown_pages(window)) {
+            WindowInset inset{index, page.bounds.left, page.bounds.top,
+                              Bitmap(page.picture.width, page.picture.height, 24)};
+            for (int32_t y = 0; y < page.picture.height; ++y)
+                for (int32_t x = 0; x < page.picture.width; ++x) {
+                    const uint32_t argb = page.picture.pixels[size_t(y) * size_t(page.picture.width) + size_t(x)];
+                    inset.picture.set_pixel(x, y, make_colour(uint8_t(argb >> 16), uint8_t(argb >> 8), uint8_t(argb)));
+                }
+            insets.push_back(std::move(inset));
+        }
+    }
+    return insets;
+}
+
 void BrowserLibrary::open_external(const std::string& url)
 {
     QProcess::startDetached(QStringLiteral("xdg-open"), {QString::fromStdString(url)});

@@ -2,8 +2,10 @@
 #pragma once
 
 #include "browser/BrowserModule.h"
+#include "graphics/Compositor.h"
 
 #include <string>
+#include <vector>
 
 namespace ruk {
 
@@ -36,6 +38,11 @@ public:
     std::unique_ptr<BrowserView> create(int id, int parent, BrowserEvents& events) override;
     int scrollbar_width() override;
     void open_external(const std::string& url) override;
+
+    // The pages every script window shows, as the snapshot composes them:
+    // one inset a visible browser, bottom to top within each window. Nothing
+    // before the first browser was made.
+    std::vector<WindowInset> shown_pages();
 
 private:
     BrowserModule* module();

@@ -24,6 +24,13 @@ struct BrowserPicture {
     std::vector<uint32_t> pixels;
 };
 
+// A page as its window shows it: the form's bounds inside the window and
+// the form's picture.
+struct ShownPage {
+    BrowserBounds bounds;
+    BrowserPicture picture;
+};
+
 // What a browser tells the engine. The view calls these on the user
 // interface thread, from its own notifications; the answers decide whether
 // the control goes on.
@@ -110,6 +117,9 @@ public:
     virtual std::unique_ptr<BrowserView> create(int id, void* parent_widget, BrowserEvents& events) = 0;
     // The width of the desktop style's vertical scrollbar.
     virtual int scrollbar_width() = 0;
+    // The pages of the browser forms shown directly inside `parent_widget`
+    // (not hidden, not empty), bottom to top, each grabbed as "copyto" grabs it.
+    virtual std::vector<ShownPage> shown_pages(void* parent_widget) = 0;
 };
 
 // The names the module exports (extern "C"). Prepare runs before the

@@ -6,6 +6,7 @@
 #include "browser/Webbrowser.h"
 
 #include <QApplication>
+#include <QPointer>
 #include <QStyle>
 #include <QWebEngineDownloadRequest>
 #include <QWebEngineProfile>
@@ -60,6 +61,31 @@ public:
     }
 
     int scrollbar_width() override { return QApplication::style()->pixelMetric(QStyle::PM_ScrollBarExtent); }
+
+    std::vector<ShownPage> shown_pages(void* parent_widget) override
+    {
+        std::vector<ShownPage> pages;
+        auto* parent = static_cast<QWidget*>(parent_widget);
+        if (!parent)
+            return pages;
+        // Grabbing runs the loop a little, in which a form may go: the forms
+        // are held by guarded pointers, in their stacking order.
+        std::vector<QPointer<TfBrowser>> forms;
+        for (QObject* child : parent->children())
+            if (auto* form = qobject_cast<TfBrowser*>(child))
+                forms.emplace_back(form);
+        for (const QPointer<TfBrowser>& form : forms) {
+            if (!form || form->isHidden() || form->width() <= 0 || form->height() <= 0)
+                continue;
+            BrowserPicture picture = form->grab_page();
+            if (!form || picture.width <= 0 || picture.height <= 0)
+                continue;
+            const QRect place = form->geometry();
+            pages.push_back(ShownPage{BrowserBounds{place.x(), place.y(), place.width(), place.height()},
+                                      std::move(picture)});
+        }
+        return pages;
+    }
 
 private:
     QWebEngineProfile* m_profile = nullptr;

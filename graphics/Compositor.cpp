@@ -33,7 +33,21 @@ uint8_t mix(uint32_t a, uint32_t b, int alpha)
     return static_cast<uint8_t>((a * alpha + b * (255 - alpha) + 127) / 255);
 }
 
-void draw_window(Bitmap& out, const WindowTable& table, int index, const WindowRect& screen, const Area& clip)
+// The colour a window shows at (x, y) of its client area: the topmost inset
+// covering it, else its bitmap.
+uint32_t shown_colour(uint32_t own_colour, const std::vector<const WindowInset*>& insets, int32_t x, int32_t y)
+{
+    for (auto it = insets.rbegin(); it != insets.rend(); ++it) {
+        const WindowInset& inset = **it;
+        const int32_t ix = x - inset.left, iy = y - inset.top;
+        if (ix >= 0 && iy >= 0 && ix < inset.picture.width() && iy < inset.picture.height())
+            return inset.picture.pixel(ix, iy);
+    }
+    return own_colour;
+}
+
+void draw_window(Bitmap& out, const WindowTable& table, int index, const WindowRect& screen, const Area& clip,
+                 const std::vector<WindowInset>& all_insets)
 {
     const ScriptWindow* w = table.window(index);
     if (!w || !w->is_visible())
@@ -59,14 +73,20 @@ void draw_window(Bitmap& out, const WindowTable& table, int index, const WindowR
     if (area.empty())
         return;
 
+    std::vector<const WindowInset*> insets;
+    for (const WindowInset& inset : all_insets)
+        if (inset.window == index)
+            insets.push_back(&inset);
+
     const Bitmap& picture = r.backing;
     const int alpha = r.look.alpha.value_or(255);
     for (const OutlineRect& s : area) {
         for (int32_t y = s.top; y < s.bottom; ++y) {
             for (int32_t x = s.left; x < s.right; ++x) {
-                const uint32_t colour = picture.pixel(x - ox, y - oy);
-                if (r.look.colour_key && colour == *r.look.colour_key)
+                const uint32_t own_colour = picture.pixel(x - ox, y - oy);
+                if (r.look.colour_key && own_colour == *r.look.colour_key)
                     continue;
+                const uint32_t colour = insets.empty() ? own_colour : shown_colour(own_colour, insets, x - ox, y - oy);
                 if (alpha >= 255) {
                     out.set_pixel(x, y, colour);
                     continue;
@@ -80,18 +100,18 @@ void draw_window(Bitmap& out, const WindowTable& table, int index, const WindowR
         }
     }
     for (int child : table.children(index))
-        draw_window(out, table, child, screen, area);
+        draw_window(out, table, child, screen, area, all_insets);
 }
 
 } // namespace
 
-Bitmap compose_desktop(const WindowTable& table, const WindowRect& screen)
+Bitmap compose_desktop(const WindowTable& table, const WindowRect& screen, const std::vector<WindowInset>& insets)
 {
     Bitmap out(std::max(1, screen.width), std::max(1, screen.height), 24);
     out.fill(DesktopBackground);
     const Area all{OutlineRect{0, 0, out.width(), out.height()}};
     for (int index : table.stacking())
-        draw_window(out, table, index, screen, all);
+        draw_window(out, table, index, screen, all, insets);
     return out;
 }
 

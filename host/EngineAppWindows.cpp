@@ -1,6 +1,7 @@
 // The running engine as the window table's host: making and freeing windows, screen questions, snapshots.
 #include "host/EngineApp.h"
 
+#include "browser/BrowserLibrary.h"
 #include "graphics/Compositor.h"
 #include "graphics/WindowLife.h"
 #include "host/Main.h"
@@ -71,7 +72,9 @@ bool EngineApp::write_snapshot()
 {
     if (m_options.snapshot.empty())
         return false;
-    const Bitmap picture = compose_desktop(m_table, screen());
+    // Web pages live in child widgets of their windows, outside the bitmaps.
+    const std::vector<WindowInset> pages = m_browsers ? m_browsers->shown_pages() : std::vector<WindowInset>{};
+    const Bitmap picture = compose_desktop(m_table, screen(), pages);
     return image_copy(picture).save(QString::fromStdString(m_options.snapshot), "PNG");
 }
 

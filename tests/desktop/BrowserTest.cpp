@@ -2,6 +2,8 @@
 #include "tests/desktop/EngineProcess.h"
 #include "tests/desktop/XvfbServer.h"
 
+#include <QImage>
+
 #include <httplib.h>
 #include <gtest/gtest.h>
 
@@ -206,6 +208,52 @@ TEST(BrowserInput, TabInATextAreaTypesFourBlanks)
         ASSERT_EQ(std::system((xdotool + step + " >/dev/null 2>&1").c_str()), 0) << step;
     EXPECT_EQ(engine.wait(30), 0);
     EXPECT_NE(engine.out().find("note [    x]"), std::string::npos) << engine.out();
+}
+
+// A window painted red holding a green page with a blue corner that runs
+// past the window's right and bottom edges, and a hidden browser.
+const char* snapshot_script = R"RKS(
+event.initialize()
+    window.main.pos.now(100, 100, 200, 150)
+    draw.main.rect(0, 0, 200, 150, 255)
+    draw.main.paint()
+    browser.create(main)
+    browser.0.pos(20, 30, 400, 400)
+    browser.0.navigate("green.html")
+    browser.create(main)
+    browser.1.pos(0, 0, 15, 15)
+    browser.1.navigate("green.html")
+    browser.1.visible(0)
+event.end()
+
+event.load()
+    app.close()
+event.end()
+)RKS";
+
+TEST(BrowserSnapshot, PagesShowInTheHeadlessSnapshotClippedToTheirWindow)
+{
+    TempRoot root;
+    root.write("shot/green.html", "<html><body style=\"margin:0;background:#00ff00\">"
+                                  "<div style=\"position:absolute;left:0;top:0;width:10px;height:10px;"
+                                  "background:#0000ff\"></div></body></html>");
+    root.write("shot/main.rks", snapshot_script);
+    const std::string shot = root.path() + "/shot.png";
+    EngineProcess engine({"--headless", "--timeout", "60", "--snapshot", shot, root.path() + "/shot"}, root.path());
+    ASSERT_EQ(engine.wait(60), 0) << engine.err();
+    QImage picture(QString::fromStdString(shot));
+    ASSERT_FALSE(picture.isNull()) << "no snapshot written";
+    auto rgb = [&](int x, int y) { return picture.pixel(x, y) & 0xFFFFFFu; };
+    EXPECT_EQ(rgb(105, 105), 0xFF0000u) << "the hidden browser shows nothing, its window's bitmap shows";
+    EXPECT_EQ(rgb(119, 129), 0xFF0000u);
+    // The view's 2-pixel edge lies outside the form: the page's blue
+    // 10-pixel corner shows 8 pixels wide.
+    EXPECT_EQ(rgb(120, 130), 0x0000FFu) << "the page starts at its place in the window";
+    EXPECT_EQ(rgb(127, 137), 0x0000FFu);
+    EXPECT_EQ(rgb(128, 138), 0x00FF00u);
+    EXPECT_EQ(rgb(299, 249), 0x00FF00u);
+    EXPECT_EQ(rgb(300, 249), 0x304F70u) << "the page ends with its window";
+    EXPECT_EQ(rgb(299, 250), 0x304F70u);
 }
 
 TEST(BrowserMail, MailLinksReachTheScriptAndNeverLoad)
