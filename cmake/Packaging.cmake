@@ -54,10 +54,20 @@ foreach(dir ${RUK_EXAMPLE_DIRS})
   get_filename_component(name ${dir} NAME)
   string(SUBSTRING ${name} 0 16 id)
   file(GLOB_RECURSE files CONFIGURE_DEPENDS ${dir}/*)
+  # The package holds the code and the example's own files; its sources and
+  # the gallery test's picture (snapshot.png) stay out.
+  set(members identity.qexe)
+  foreach(file ${files})
+    get_filename_component(member ${file} NAME)
+    if(NOT member MATCHES "\\.[rR][kK][sS]$" AND NOT member STREQUAL "snapshot.png")
+      list(APPEND members ${member})
+    endif()
+  endforeach()
+  list(JOIN members "^^" filter)
   set(package ${CMAKE_BINARY_DIR}/examples/${name}.ruk)
   add_custom_command(OUTPUT ${package}
     COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/examples
-    COMMAND rukc build ${dir} -o ${package} --id ${id} > /dev/null
+    COMMAND rukc build ${dir} -o ${package} --id ${id} --filter "${filter}" > /dev/null
     DEPENDS rukc ${files}
     COMMENT "Example package ${name}.ruk")
   list(APPEND RUK_EXAMPLE_PACKAGES ${package})

@@ -118,7 +118,15 @@ TEST(InstallTree, HoldsProgramsPagesExamplesAndDesktopFiles)
             continue;
         const std::string name = entry.path().filename().string();
         EXPECT_TRUE(fs::is_directory(Root / "share/rukengine/examples" / name)) << name;
-        EXPECT_TRUE(fs::is_regular_file(Root / "share/rukengine/examples" / (name + ".ruk"))) << name;
+        const fs::path package = Root / "share/rukengine/examples" / (name + ".ruk");
+        ASSERT_TRUE(fs::is_regular_file(package)) << name;
+        // The package carries the code and the example's own files, not its
+        // sources or the gallery's picture of it.
+        Outcome listing = run(quoted((Root / "bin/rukc").string()) + " list " + quoted(package.string()));
+        EXPECT_EQ(listing.code, 0) << name;
+        EXPECT_TRUE(contains(listing.out, "identity.qexe")) << listing.out;
+        EXPECT_FALSE(contains(listing.out, "snapshot.png")) << listing.out;
+        EXPECT_FALSE(contains(listing.out, ".rks")) << listing.out;
         ++examples;
     }
     EXPECT_GT(examples, 0);
