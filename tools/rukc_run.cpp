@@ -107,7 +107,12 @@ int cmd_run(const Args& args)
             verbose = true;
         else if (args[i] == "--families")
             list_families = true;
-        else {
+        else if (args[i].rfind("--", 0) == 0) {
+            // An option rukc run does not know, or --timeout without its value.
+            std::fprintf(stderr, "rukc run: unknown option or missing value: %s (see rukc run --help)\n",
+                args[i].c_str());
+            return 2;
+        } else {
             input = args[i++];
             break;
         }
