@@ -235,7 +235,7 @@ TEST(InstalledPrograms, HelpAndVersionNameEveryOption)
     }
 
     if (run("command -v groff").code != 0)
-        GTEST_SKIP() << "groff is not installed: the manual pages were not formatted";
+        GTEST_SKIP() << "groff is not installed (scripts/setup installs groff-base): the manual pages were not formatted";
     for (const char* page : {"rukengine.1", "rukc.1"}) {
         Outcome format = run("groff -man -Tutf8 -ww -z " + quoted((Root / "share/man/man1" / page).string()), true);
         EXPECT_EQ(format.code, 0) << page;
