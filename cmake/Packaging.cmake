@@ -99,11 +99,11 @@ set(CPACK_PACKAGE_NAME rukengine)
 set(CPACK_PACKAGE_VENDOR "rukengine developers")
 set(CPACK_PACKAGE_CONTACT "rukengine developers <rukengine@localhost>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "desktop script engine for .ruk script packages")
-set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "desktop script engine for .ruk script packages
- rukengine runs script applications packed into one .ruk file: their
- compiled code with pictures, sounds and data. Scripts put windows of any
- outline on the desktop, draw into them and react to the mouse, keys,
- timers and other engines. rukc compiles sources and builds packages.")
+# CPack puts the summary on the Description line and indents the long text.
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "rukengine runs script applications packed into one .ruk file: their
+compiled code with pictures, sounds and data. Scripts put windows of any
+outline on the desktop, draw into them and react to the mouse, keys,
+timers and other engines. rukc compiles sources and builds packages.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION interpreters)
