@@ -450,6 +450,8 @@ int EngineApp::start_up()
     }
     if (!fs::exists(path, ec)) {
         m_engine.info_box("Cannot find " + path + "##Engine version " + EngineVersion);
+        if (m_options.package.empty())
+            std::fputs("rukengine: no package given (rukengine --help tells how to start one)\n", stderr);
         return ExitNotFound;
     }
     // Only a regular file is read: a pipe or a device would hold start-up

@@ -195,6 +195,10 @@ TEST(InstalledPrograms, HelpAndVersionNameEveryOption)
     Outcome version = run(engine + " --version");
     EXPECT_EQ(version.code, 0);
     EXPECT_EQ(version.out.rfind(std::string("rukengine ") + RUK_VERSION + " ", 0), 0u) << version.out;
+    // Started without a package (and none beside it), it says how to start one.
+    Outcome bare = run("cd / && " + engine + " --headless", true);
+    EXPECT_EQ(bare.code, 4);
+    EXPECT_TRUE(contains(bare.out, "rukengine --help")) << bare.out;
     Outcome rukc_version = run(rukc + " --version");
     EXPECT_EQ(rukc_version.code, 0);
     EXPECT_EQ(rukc_version.out, std::string("rukc ") + RUK_VERSION + "\n");
