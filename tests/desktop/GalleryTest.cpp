@@ -130,6 +130,8 @@ TEST(Gallery, ShapesAndPicturesMatchPixelForPixel)
     // The paint program opens the doodle that came with its package.
     expect_example("paint", {"doodle.bmp"}, 0, root);
     expect_example("viewer", {}, 0, root);
+    // A number with no picture behind it starts with the first one too.
+    expect_example("viewer", {"5"}, 0, root);
     // The translucent ball: its picture blended at 210 of 255 over the desktop.
     expect_example("bubble", {}, 0, root);
 }
