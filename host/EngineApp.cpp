@@ -413,7 +413,8 @@ int EngineApp::start_up()
     // What engines that are gone left behind (a kill, a power cut) goes now.
     sweep_leftovers(Session::temp_root());
     if (m_options.verbose) {
-        m_engine.set_error_observer([](const std::string& text) { std::cerr << text << std::endl; });
+        m_engine.set_error_observer(
+            [](const std::string& text) { std::cerr << "rukengine: " << Engine::readable_error(text) << std::endl; });
         DynamicLibrary::set_notice_sink([](const std::string& text) { std::cerr << text << std::endl; });
     }
 

@@ -171,7 +171,7 @@ int cmd_run(const Args& args)
     state.package_name = ruk::package_name_of(input);
     if (verbose) {
         engine.set_error_observer([](const std::string& text) {
-            std::cerr << text << std::endl;
+            std::cerr << "rukc run: " << ruk::Engine::readable_error(text) << std::endl;
         });
         ruk::DynamicLibrary::set_notice_sink([](const std::string& text) { std::cerr << text << std::endl; });
     }
