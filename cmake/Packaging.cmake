@@ -54,10 +54,20 @@ foreach(dir ${RUK_EXAMPLE_DIRS})
   get_filename_component(name ${dir} NAME)
   string(SUBSTRING ${name} 0 16 id)
   file(GLOB_RECURSE files CONFIGURE_DEPENDS ${dir}/*)
+  # The package holds the code and the example's own files; its sources and
+  # the gallery test's picture (snapshot.png) stay out.
+  set(members identity.qexe)
+  foreach(file ${files})
+    get_filename_component(member ${file} NAME)
+    if(NOT member MATCHES "\\.[rR][kK][sS]$" AND NOT member STREQUAL "snapshot.png")
+      list(APPEND members ${member})
+    endif()
+  endforeach()
+  list(JOIN members "^^" filter)
   set(package ${CMAKE_BINARY_DIR}/examples/${name}.ruk)
   add_custom_command(OUTPUT ${package}
     COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/examples
-    COMMAND rukc build ${dir} -o ${package} --id ${id} > /dev/null
+    COMMAND rukc build ${dir} -o ${package} --id ${id} --filter "${filter}" > /dev/null
     DEPENDS rukc ${files}
     COMMENT "Example package ${name}.ruk")
   list(APPEND RUK_EXAMPLE_PACKAGES ${package})
@@ -89,11 +99,11 @@ set(CPACK_PACKAGE_NAME rukengine)
 set(CPACK_PACKAGE_VENDOR "rukengine developers")
 set(CPACK_PACKAGE_CONTACT "rukengine developers <rukengine@localhost>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "desktop script engine for .ruk script packages")
-set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "desktop script engine for .ruk script packages
- rukengine runs script applications packed into one .ruk file: their
- compiled code with pictures, sounds and data. Scripts put windows of any
- outline on the desktop, draw into them and react to the mouse, keys,
- timers and other engines. rukc compiles sources and builds packages.")
+# CPack puts the summary on the Description line and indents the long text.
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "rukengine runs script applications packed into one .ruk file: their
+compiled code with pictures, sounds and data. Scripts put windows of any
+outline on the desktop, draw into them and react to the mouse, keys,
+timers and other engines. rukc compiles sources and builds packages.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION interpreters)

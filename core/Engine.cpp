@@ -8,6 +8,7 @@
 #include <iostream>
 #include <new>
 #include <stdexcept>
+#include <vector>
 #include <memory>
 
 namespace ruk {
@@ -497,6 +498,31 @@ void Engine::append_error_field(std::string& out, std::string_view field)
 {
     out += field;
     out += ErrorFieldEnd;
+}
+
+std::string Engine::readable_error(std::string_view text)
+{
+    std::vector<std::string_view> fields;
+    while (!text.empty()) {
+        size_t end = text.find(ErrorFieldEnd);
+        fields.push_back(text.substr(0, end));
+        text = end == std::string_view::npos ? std::string_view() : text.substr(end + ErrorFieldEnd.size());
+    }
+    // where, code line, message, the command as written, the line's tokens
+    if (fields.size() < 3)
+        return fields.empty() ? std::string() : std::string(fields[0]);
+    std::string out = fields[0].empty() ? std::string("code line ") : std::string(fields[0]) + ", code line ";
+    out += fields[1];
+    out += ": ";
+    out += fields[2];
+    std::string_view command = fields.size() > 3 ? fields[3] : std::string_view();
+    if (command.empty() && fields.size() > 4)
+        command = fields[4];
+    if (!command.empty()) {
+        out += ": ";
+        out += command;
+    }
+    return out;
 }
 
 void Engine::report_error(std::string_view message)

@@ -136,6 +136,9 @@ public:
     void report_error(std::string_view message);
     const std::string& last_error() const { return m_last_error; }
     void set_last_error(std::string text) { m_last_error = std::move(text); }
+    // An error text as one line for people (logs, --verbose): "WHERE, code
+    // line N: MESSAGE: LINE", the separators gone.
+    static std::string readable_error(std::string_view text);
     // Called with the last error text each time an error is reported.
     void set_error_observer(std::function<void(const std::string&)> observer) { m_error_observer = std::move(observer); }
     // Shows one of the engine's own messages; "#" becomes a line break.

@@ -426,7 +426,8 @@ int EngineApp::start_up()
     // What engines that are gone left behind (a kill, a power cut) goes now.
     sweep_leftovers(Session::temp_root());
     if (m_options.verbose) {
-        m_engine.set_error_observer([](const std::string& text) { std::cerr << text << std::endl; });
+        m_engine.set_error_observer(
+            [](const std::string& text) { std::cerr << "rukengine: " << Engine::readable_error(text) << std::endl; });
         DynamicLibrary::set_notice_sink([](const std::string& text) { std::cerr << text << std::endl; });
     }
 
@@ -463,6 +464,8 @@ int EngineApp::start_up()
     }
     if (!fs::exists(path, ec)) {
         m_engine.info_box("Cannot find " + path + "##Engine version " + EngineVersion);
+        if (m_options.package.empty())
+            std::fputs("rukengine: no package given (rukengine --help tells how to start one)\n", stderr);
         return ExitNotFound;
     }
     // Only a regular file is read: a pipe or a device would hold start-up

@@ -108,7 +108,12 @@ int cmd_run(const Args& args)
             verbose = true;
         else if (args[i] == "--families")
             list_families = true;
-        else {
+        else if (args[i].rfind("--", 0) == 0) {
+            // An option rukc run does not know, or --timeout without its value.
+            std::fprintf(stderr, "rukc run: unknown option or missing value: %s (see rukc run --help)\n",
+                args[i].c_str());
+            return 2;
+        } else {
             input = args[i++];
             break;
         }
@@ -169,7 +174,7 @@ int cmd_run(const Args& args)
     state.package_name = ruk::package_name_of(input);
     if (verbose) {
         engine.set_error_observer([](const std::string& text) {
-            std::cerr << text << std::endl;
+            std::cerr << "rukc run: " << ruk::Engine::readable_error(text) << std::endl;
         });
         ruk::DynamicLibrary::set_notice_sink([](const std::string& text) { std::cerr << text << std::endl; });
     }

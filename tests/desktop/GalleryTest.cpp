@@ -131,6 +131,24 @@ TEST(Gallery, ShapesAndPicturesMatchPixelForPixel)
     // The paint program opens the doodle that came with its package.
     expect_example("paint", {"doodle.bmp"}, 0, root);
     expect_example("viewer", {}, 0, root);
+    // A number with no picture behind it starts with the first one too.
+    expect_example("viewer", {"5"}, 0, root);
+    // The translucent ball: its picture blended at 210 of 255 over the desktop.
+    expect_example("bubble", {}, 0, root);
+}
+
+// The first examples speak through message boxes, which print headless.
+TEST(Gallery, FirstExamplesPrintTheirMessages)
+{
+    TempRoot root;
+    EngineProcess hello({"--headless", "--timeout", "5", examples + "hello"}, root.path());
+    ASSERT_EQ(hello.wait(30), 0) << hello.err();
+    EXPECT_EQ(hello.out(), "Hello from rukengine!\nAPPLE is fruit number 0\nPEAR is fruit number 1\n"
+                           "FIG is fruit number 2\nGoodbye.\n");
+    EngineProcess window({"--headless", "--timeout", "2", examples + "window"}, root.path());
+    ASSERT_EQ(window.wait(30), 0) << window.err();
+    EXPECT_EQ(window.out(), "The demo window is open: click it, type on it, right-click it; Escape ends it.\n"
+                            "Goodbye: 0 clicks, 0 characters.\n");
 }
 
 // The note starts with the text and the place a previous run left in the

@@ -12,6 +12,7 @@
 #include <iterator>
 #include <regex>
 #include <set>
+#include <sstream>
 #include <string>
 #include <sys/wait.h>
 
@@ -118,7 +119,15 @@ TEST(InstallTree, HoldsProgramsPagesExamplesAndDesktopFiles)
             continue;
         const std::string name = entry.path().filename().string();
         EXPECT_TRUE(fs::is_directory(Root / "share/rukengine/examples" / name)) << name;
-        EXPECT_TRUE(fs::is_regular_file(Root / "share/rukengine/examples" / (name + ".ruk"))) << name;
+        const fs::path package = Root / "share/rukengine/examples" / (name + ".ruk");
+        ASSERT_TRUE(fs::is_regular_file(package)) << name;
+        // The package carries the code and the example's own files, not its
+        // sources or the gallery's picture of it.
+        Outcome listing = run(quoted((Root / "bin/rukc").string()) + " list " + quoted(package.string()));
+        EXPECT_EQ(listing.code, 0) << name;
+        EXPECT_TRUE(contains(listing.out, "identity.qexe")) << listing.out;
+        EXPECT_FALSE(contains(listing.out, "snapshot.png")) << listing.out;
+        EXPECT_FALSE(contains(listing.out, ".rks")) << listing.out;
         ++examples;
     }
     EXPECT_GT(examples, 0);
@@ -186,6 +195,10 @@ TEST(InstalledPrograms, HelpAndVersionNameEveryOption)
     Outcome version = run(engine + " --version");
     EXPECT_EQ(version.code, 0);
     EXPECT_EQ(version.out.rfind(std::string("rukengine ") + RUK_VERSION + " ", 0), 0u) << version.out;
+    // Started without a package (and none beside it), it says how to start one.
+    Outcome bare = run("cd / && " + engine + " --headless", true);
+    EXPECT_EQ(bare.code, 4);
+    EXPECT_TRUE(contains(bare.out, "rukengine --help")) << bare.out;
     Outcome rukc_version = run(rukc + " --version");
     EXPECT_EQ(rukc_version.code, 0);
     EXPECT_EQ(rukc_version.out, std::string("rukc ") + RUK_VERSION + "\n");
@@ -227,12 +240,57 @@ TEST(InstalledPrograms, HelpAndVersionNameEveryOption)
     }
 
     if (run("command -v groff").code != 0)
-        GTEST_SKIP() << "groff is not installed: the manual pages were not formatted";
+        GTEST_SKIP() << "groff is not installed (scripts/setup installs groff-base): the manual pages were not formatted";
     for (const char* page : {"rukengine.1", "rukc.1"}) {
         Outcome format = run("groff -man -Tutf8 -ww -z " + quoted((Root / "share/man/man1" / page).string()), true);
         EXPECT_EQ(format.code, 0) << page;
         EXPECT_EQ(format.out, "") << page;
     }
+}
+
+// The Debian package as cpack makes it: a well-formed description (the
+// summary once, then the long text), the desktop tools it needs declared,
+// and the same files as the install.
+TEST(DebianPackage, FieldsAndFiles)
+{
+    if (run("command -v dpkg-shlibdeps && command -v dpkg-deb").code != 0)
+        GTEST_SKIP() << "dpkg-dev is not installed (scripts/setup installs it)";
+    const fs::path out = fs::path(RUK_INSTALL_ROOT).parent_path() / "install-deb";
+    fs::remove_all(out);
+    const std::string build = RUK_BINARY_DIR;
+    Outcome pack = run("cd " + quoted(build) + " && cpack -G DEB -B " + quoted(out.string()), true, 240);
+    ASSERT_EQ(pack.code, 0) << pack.out;
+    const std::string deb = quoted((out / (std::string("rukengine_") + RUK_VERSION + "_amd64.deb")).string());
+    if (run("test -f " + deb).code != 0)
+        GTEST_SKIP() << "not an amd64 machine";
+
+    Outcome description = run("dpkg-deb -f " + deb + " Description");
+    ASSERT_EQ(description.code, 0);
+    std::istringstream lines(description.out);
+    std::string line;
+    std::getline(lines, line);
+    EXPECT_EQ(line, "desktop script engine for .ruk script packages");
+    int long_lines = 0;
+    while (std::getline(lines, line)) {
+        // Every continuation line starts with exactly one blank (two would
+        // show it verbatim) and none repeats the summary.
+        EXPECT_EQ(line.rfind(" ", 0), 0u) << line;
+        EXPECT_NE(line.rfind("  ", 0), 0u) << line;
+        EXPECT_FALSE(contains(line, "desktop script engine for")) << line;
+        ++long_lines;
+    }
+    EXPECT_GT(long_lines, 0);
+
+    const std::string depends = run("dpkg-deb -f " + deb + " Depends").out;
+    for (const char* needed : {"xdg-utils", "shared-mime-info", "desktop-file-utils", "libqt6widgets6", "libsqlite3-0"})
+        EXPECT_TRUE(contains(depends, needed)) << needed << " is not declared: " << depends;
+
+    const std::string files = run("dpkg-deb -c " + deb).out;
+    for (const char* file : {"./usr/bin/rukengine", "./usr/bin/rukc", "./usr/share/man/man1/rukengine.1",
+             "./usr/share/mime/packages/rukengine.xml", "./usr/share/applications/rukengine.desktop",
+             "./usr/share/rukengine/examples/hello.ruk"})
+        EXPECT_TRUE(contains(files, std::string(file) + "\n")) << file;
+    fs::remove_all(out);
 }
 
 // The installed engine runs an installed example package, headless, from

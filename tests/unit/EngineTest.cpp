@@ -130,6 +130,9 @@ TEST(Engine, ErrorTextAndErrorEvent)
     EXPECT_EQ(fields[3], "nosuch.thing(1,2)");
     EXPECT_EQ(fields[4], "nosuch.thing(1.2)");
     EXPECT_TRUE(h.engine().last_error().ends_with(ErrorFieldEnd));
+    // The one line --verbose writes for people.
+    EXPECT_EQ(Engine::readable_error(h.engine().last_error()),
+              std::string("event.initialize, code line 1: ") + MsgUnknown + ": nosuch.thing(1,2)");
 }
 
 TEST(Engine, ErrorsWithoutErrorEventContinueAndInitializeIsSilent)
@@ -242,6 +245,7 @@ TEST(Engine, ExceptionsEndTheRunningCodeThenRaiseTheExceptionEvent)
     bare.run();
     EXPECT_EQ(bare.host().terminations(), 1);
     EXPECT_EQ(bare.engine().last_error(), "broken");
+    EXPECT_EQ(Engine::readable_error(bare.engine().last_error()), "broken");
 }
 
 TEST(Engine, AFailedAllocationBecomesTheExceptionEventAndTheEngineGoesOn)

@@ -151,3 +151,27 @@ TEST_F(RukcTool, AFileSizeLimitLeavesNoTruncatedOutputAndKeepsTheOldOne)
     for (const auto& entry : fs::directory_iterator(dir))
         EXPECT_NE(entry.path().filename().string()[0], '.') << entry.path();
 }
+
+// An option a command does not know is a usage mistake (exit code 2, as the
+// manual says), never taken for a file name.
+TEST_F(RukcTool, UnknownOptionsAreUsageMistakesForEveryCommand)
+{
+    const std::string source = (dir / "a.rks").string();
+    std::ofstream(source) << "event.initialize()\nevent.end()\n";
+    for (const auto& args : std::vector<std::vector<std::string>> {
+             {"compile", "--bogus", source, "-o", (dir / "code").string()},
+             {"dis", "--bogus", source},
+             {"run", "--bogus", source},
+             {"run", "--timeout"},
+             {"build", "--bogus", dir.string(), "-o", (dir / "x.ruk").string()},
+             {"pack", "--bogus", dir.string(), "-o", (dir / "x.ruk").string()},
+             {"list", "--bogus", source},
+             {"extract", "--bogus", source, (dir / "out").string()},
+             {"compress", "--bogus", source, (dir / "c").string()},
+             {"expand", "--bogus", source, (dir / "e").string()},
+             {"reg", "--bogus", "list", "HKCU"},
+         }) {
+        ToolRun run = rukc(args, dir);
+        EXPECT_EQ(run.code, 2) << args[0] << " " << args[1] << ": " << run.out;
+    }
+}
