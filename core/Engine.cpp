@@ -38,9 +38,10 @@ void splice(std::string& text, size_t pos, size_t count, std::string_view value)
 
 bool has_group_bytes(std::string_view value)
 {
+    static_assert((tok::GroupOpen & ~1) == (tok::GroupClose & ~1));
     if (value.size() < 32) {
         for (char c : value)
-            if (c == tok::GroupOpen || c == tok::GroupClose)
+            if ((c & ~1) == tok::GroupOpen)
                 return true;
         return false;
     }
@@ -256,7 +257,8 @@ Result Engine::run_decoded(int32_t n)
         Result value;
         bool split = false;
         if (kind == GroupKind::Command) {
-            at = read_command(at, stored_open + 1, c);
+            at = read_command(at, c);
+            c.word_start = stored_open + 1;
             split = assign_decoded(c, stored, close, before);
         }
         if (split) {
@@ -290,7 +292,8 @@ Result Engine::run_decoded(int32_t n)
     m_group_start = m_group_end = -1;
     if (!(header & rec::HasCommand))
         return split_command(m_line);
-    read_command(at, 0, c);
+    read_command(at, c);
+    c.word_start = 0;
     if (!assign_decoded(c, stored, m_line.size(), 0))
         return split_command(m_line); // reports the syntax error as it stands
     return dispatch_decoded(c.head);
@@ -303,17 +306,13 @@ Result Engine::run_decoded(int32_t n)
 // text as it stands, so that the error is reported as it always is.
 bool Engine::assign_decoded(const CommandRecord& c, const std::string& stored, size_t end, int32_t moved)
 {
+    m_cmd.assign_words(stored, c.word_start, c.word_ends, c.word_count);
     if (c.params_fixed) {
-        m_cmd.assign_spans(stored, c.words.data(), c.word_count, c.params.data(), c.param_count);
+        m_cmd.assign_params(stored, c.list_start, c.param_ends, c.param_count);
         return true;
     }
-    SplitSpans params;
     const size_t list_start = static_cast<size_t>(static_cast<int64_t>(c.list_start) + moved);
-    if (!Command::split_param_spans(std::string_view(m_line.data(), end), list_start, params))
-        return false;
-    m_cmd.assign_spans(stored, c.words.data(), c.word_count, nullptr, 0);
-    m_cmd.assign_param_spans(m_line, params.params.data(), params.param_count);
-    return true;
+    return m_cmd.assign_param_list(std::string_view(m_line.data(), end), list_start);
 }
 
 // dispatch_command for a decoded command: the handler found for its word 0
@@ -367,13 +366,14 @@ void Engine::run_lines_until_return(size_t depth)
 void Engine::run_lines_impl(std::optional<size_t> until_depth)
 {
     while (m_pc != -1 && m_pc < m_code.line_count()) {
-        if (m_aborting || m_abort_request.exchange(false, std::memory_order_relaxed)) {
+        if (m_aborting
+            || (m_abort_request.load(std::memory_order_relaxed) && m_abort_request.exchange(false, std::memory_order_relaxed))) {
             m_aborting = true;
             m_pc = -1;
             m_event_name.clear();
             return;
         }
-        m_line.assign(m_code.line(m_pc).command);
+        copy_text(m_line, m_code.line(m_pc).command);
         Result result;
         bool stored_text = true; // the buffer holds the stored line
         do {

@@ -53,33 +53,27 @@ bool is_plain_name(std::string_view name)
     return name.size() < 2 || name.find('[', 1) == std::string_view::npos;
 }
 
-} // namespace
-
-const uint16_t* read_command(const uint16_t* at, uint32_t start, CommandRecord& out)
+// A function declaration whose parameter names a call can assign straight
+// to their slots: plain names of at most 60 characters, and a list that
+// ends at its first closing byte, so that the names are exactly the split
+// parameters.
+bool has_plain_parameters(std::string_view text, const SplitSpans& spans)
 {
-    out.head = at[0];
-    const uint16_t counts = at[1];
-    out.list_start = at[2];
-    out.word_count = static_cast<uint8_t>(counts & 0x7);
-    out.param_count = static_cast<uint8_t>((counts >> 3) & 0xF);
-    out.params_fixed = (counts & rec::ParamsFixed) != 0;
-    at += 3;
-    uint32_t from = start;
-    for (int i = 0; i < out.word_count; ++i) {
-        const uint32_t end = *at++;
-        out.words[static_cast<size_t>(i)] = {from, std::min<uint32_t>(end - from, Command::WordCapacity)};
-        from = end + 1;
+    if (spans.word_count < 2 || text.substr(spans.words[0].pos, spans.words[0].len) != "function")
+        return false;
+    if (text.find(tok::Close, spans.list_start) != text.size() - 1)
+        return false;
+    bool any = false;
+    for (int i = 0; i < spans.param_count; ++i) {
+        const std::string_view name = text.substr(spans.params[static_cast<size_t>(i)].pos, spans.params[static_cast<size_t>(i)].len);
+        if (name.size() > 60 || !is_plain_name(name))
+            return false;
+        any = any || !name.empty();
     }
-    if (out.params_fixed) {
-        from = out.list_start;
-        for (int i = 0; i < out.param_count; ++i) {
-            const uint32_t end = *at++;
-            out.params[static_cast<size_t>(i)] = {from, end - from};
-            from = end + 1;
-        }
-    }
-    return at;
+    return any;
 }
+
+} // namespace
 
 void LineCode::clear()
 {
@@ -182,8 +176,13 @@ bool LineCode::decode(const CodeLine& line)
     for (const FoundGroup& g : groups)
         if (g.open < spans.list_start)
             words_fixed = false;
-    if (words_fixed && (!groups.empty() || spans.ok) && decode_command(text, 0, !groups.empty()))
+    if (words_fixed && (!groups.empty() || spans.ok) && decode_command(text, 0, !groups.empty())) {
         header |= rec::HasCommand;
+        if (groups.empty() && has_plain_parameters(text, spans)) {
+            header |= rec::HasParamSlots;
+            m_stream.insert(m_stream.end(), rec::SlotUnits * spans.param_count, 0);
+        }
+    }
     m_stream[header_at] = header;
     return true;
 }

@@ -37,12 +37,17 @@ struct CodeLine;
 // fixed too when no group stands in them, otherwise they are split again from
 // the rebuilt text, from the list start, which no group can move.
 //
+// A function declaration whose parameters are all plain names (at most 60
+// characters) is followed by a slot for each of them (HasParamSlots), so
+// that calls assign their values without looking the names up.
+//
 // A slot (four units) remembers the number a plain variable name was last
 // found under (see VarSlot); the name itself is read from the stored text:
 // the group's text after "&", or the whole assignment target.
 namespace rec {
 inline constexpr uint16_t HasCommand = 0x100;
 inline constexpr uint16_t HasTarget = 0x200;
+inline constexpr uint16_t HasParamSlots = 0x400;
 inline constexpr uint16_t ParamsFixed = 0x80;
 inline constexpr size_t SlotUnits = 4;
 } // namespace rec
@@ -65,21 +70,32 @@ inline void store_slot(uint16_t* at, const VarSlot& slot)
     std::memcpy(at, &slot, sizeof slot);
 }
 
-// A command record read back: its word 0's entry in the head table, its
-// words as spans of the stored text and, when fixed, its parameters.
+// A command record read back: its word 0's entry in the head table, where
+// its words end and, when fixed, where its parameters end.
 struct CommandRecord {
     uint16_t head = 0;
     uint32_t list_start = 0;
+    uint32_t word_start = 0; // where the command starts in the stored text
     bool params_fixed = false;
     uint8_t word_count = 0;
     uint8_t param_count = 0;
-    std::array<Span, Command::WordCount> words;
-    std::array<Span, Command::ParamCount> params;
+    const uint16_t* word_ends = nullptr;
+    const uint16_t* param_ends = nullptr;
 };
 
-// Reads the command record at `at`, whose command starts at byte `start` of
-// the stored text. Returns the unit after the record.
-const uint16_t* read_command(const uint16_t* at, uint32_t start, CommandRecord& out);
+// Reads the command record at `at`. Returns the unit after the record.
+inline const uint16_t* read_command(const uint16_t* at, CommandRecord& out)
+{
+    out.head = at[0];
+    const uint16_t counts = at[1];
+    out.list_start = at[2];
+    out.word_count = static_cast<uint8_t>(counts & 0x7);
+    out.param_count = static_cast<uint8_t>((counts >> 3) & 0xF);
+    out.params_fixed = (counts & rec::ParamsFixed) != 0;
+    out.word_ends = at + 3;
+    out.param_ends = out.word_ends + out.word_count;
+    return out.param_ends + (out.params_fixed ? out.param_count : 0);
+}
 
 // The distinct words 0 of the decoded commands; each remembers the
 // dispatcher's entry for its word until the dispatcher's table changes.

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -23,6 +24,27 @@ inline constexpr char Or = '\x09';
 
 // A command's result: a text, or nothing (an assignment is then skipped).
 using Result = std::optional<std::string>;
+
+// Copies a text into a reused buffer: cheaper than assign for the short
+// texts of lines, commands and variables, and the buffer keeps its room.
+// The text may lie at the start of the buffer itself, nowhere else in it.
+inline void copy_text(std::string& out, const char* data, size_t size)
+{
+    const size_t old = out.size();
+    if (size <= old) {
+        if (size)
+            std::memmove(out.data(), data, size);
+        out.resize(size);
+        return;
+    }
+    if (old)
+        std::memcpy(out.data(), data, old);
+    out.append(data + old, size - old);
+}
+inline void copy_text(std::string& out, std::string_view text)
+{
+    copy_text(out, text.data(), text.size());
+}
 
 // Value of an integer expression: digits, blanks, + - * /, and numeric
 // parentheses (0x8F ... 0x90). Items are single-precision values reduced in
