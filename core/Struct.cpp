@@ -78,7 +78,7 @@ bool scan_forward(Engine& e, Scan kind)
 Result keyword_while(Engine& e)
 {
     FlowState& flow = e.flow();
-    const std::string& w1 = e.word(1);
+    const std::string_view w1 = e.word(1);
     if (w1.empty()) {
         if (starts_with_1(e.param(1))) {
             if (flow.whiles.size() >= FlowState::MaxWhiles) {
@@ -121,7 +121,7 @@ bool for_continues(int32_t step, int32_t current, int32_t end)
 Result keyword_for(Engine& e)
 {
     FlowState& flow = e.flow();
-    const std::string& w1 = e.word(1);
+    const std::string_view w1 = e.word(1);
     if (w1.empty()) {
         if (flow.fors.size() >= FlowState::MaxFors) {
             e.report_error(MsgTooManyFors);
@@ -179,7 +179,7 @@ Result keyword_for(Engine& e)
 
 Result keyword_if(Engine& e)
 {
-    const std::string& w1 = e.word(1);
+    const std::string_view w1 = e.word(1);
     if (w1 == "end")
         return std::nullopt;
     if (w1 == "else") {
@@ -194,7 +194,7 @@ Result keyword_if(Engine& e)
 
 Result keyword_event(Engine& e)
 {
-    const std::string& w1 = e.word(1);
+    const std::string_view w1 = e.word(1);
     if (w1 == "end" || w1 == "exit") {
         e.set_pc(-1);
         e.set_event_name(std::string());
