@@ -36,6 +36,18 @@ void splice(std::string& text, size_t pos, size_t count, std::string_view value)
         text.resize(old_size - count + value.size());
 }
 
+// Digits without a leading zero, few enough to be exact in single
+// precision: the text int_to_text(eval_int(text)) gives back unchanged.
+bool is_canonical_number(std::string_view text)
+{
+    if (text.empty() || text.size() > 7 || (text[0] == '0' && text.size() > 1))
+        return false;
+    for (char c : text)
+        if (c < '0' || c > '9')
+            return false;
+    return true;
+}
+
 bool has_group_bytes(std::string_view value)
 {
     static_assert((tok::GroupOpen & ~1) == (tok::GroupClose & ~1));
@@ -619,6 +631,8 @@ void register_core_words(Engine& engine)
 {
     engine.register_family("s", [](Engine& e) -> Result {
         const std::string& p = e.param(1);
+        if (is_canonical_number(p))
+            return p; // already the decimal text its value would give
         if (is_int_expression(p))
             return int_to_text(eval_int(p, 0));
         return p;

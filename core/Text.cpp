@@ -288,7 +288,17 @@ bool is_int_expression(std::string_view text)
 
 std::string int_to_text(int64_t value)
 {
-    return std::to_string(value);
+    char digits[24];
+    char* end = digits + sizeof digits;
+    char* p = end;
+    uint64_t magnitude = value < 0 ? 0 - static_cast<uint64_t>(value) : static_cast<uint64_t>(value);
+    do {
+        *--p = static_cast<char>('0' + magnitude % 10);
+        magnitude /= 10;
+    } while (magnitude);
+    if (value < 0)
+        *--p = '-';
+    return std::string(p, static_cast<size_t>(end - p));
 }
 
 std::string flag_to_text(bool flag)
