@@ -65,6 +65,7 @@ struct FlowState {
     std::vector<int32_t> whiles;
     std::vector<ForLoop> fors;
     CallStack calls;
+    std::vector<std::string> parameter_values; // reused by calls whose parameters are not plain names
 
     static constexpr size_t MaxWhiles = 2999;
     static constexpr size_t MaxFors = 3000;

@@ -311,12 +311,12 @@ Result keyword_return(Engine& e)
         flow.whiles.resize(frame.open_whiles);
     if (flow.fors.size() > frame.open_fors)
         flow.fors.resize(frame.open_fors);
-    // The frame keeps the running line's room for the next call.
+    // Copied, not moved: the line buffer and the frame both keep their room.
     std::string& line = e.line_buffer();
-    line.swap(frame.saved_line);
+    copy_text(line, frame.saved_line);
     if (frame.group_start < 0 || frame.group_end < frame.group_start
         || static_cast<size_t>(frame.group_end) >= line.size()) {
-        line.swap(value); // a statement-level call drops its value
+        copy_text(line, value); // a statement-level call drops its value
     } else {
         line.replace(static_cast<size_t>(frame.group_start),
                      static_cast<size_t>(frame.group_end - frame.group_start + 1), value);
@@ -362,11 +362,14 @@ Result call_script_function(Engine& e)
     if (!assign_plain_parameters(e, start)) {
         // Assigning may report errors, whose "error" event splits commands
         // of its own: the values are copied first.
-        std::vector<std::string> values;
-        values.reserve(Command::ParamCount);
+        // The list is borrowed from the flow state, so that it keeps its
+        // room; a call made meanwhile finds none there and makes its own.
+        std::vector<std::string> values = std::move(flow.parameter_values);
+        values.resize(Command::ParamCount);
         for (int n = 1; n <= Command::ParamCount; ++n)
-            values.push_back(e.param(n));
+            copy_text(values[static_cast<size_t>(n - 1)], e.param(n));
         assign_parameters(e, start, values);
+        flow.parameter_values = std::move(values);
     }
     e.set_pc(start + 1);
     e.set_abort();
