@@ -30,8 +30,7 @@ void splice(std::string& text, size_t pos, size_t count, std::string_view value)
     char* d = text.data();
     if (value.size() != count && tail)
         std::memmove(d + pos + value.size(), d + pos + count, tail);
-    if (!value.empty())
-        std::memcpy(d + pos, value.data(), value.size());
+    copy_bytes(d + pos, value.data(), value.size());
     if (value.size() < count)
         text.resize(old_size - count + value.size());
 }
