@@ -4,6 +4,7 @@
 #include "core/Text.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace ruk {
 
@@ -97,10 +98,70 @@ bool Command::split_param_spans(std::string_view text, size_t list_start, SplitS
     }
 }
 
+void Command::assign_words(std::string_view text, uint32_t start, const uint16_t* ends, int count)
+{
+    uint32_t from = start;
+    for (int i = 0; i < count; ++i) {
+        const uint32_t end = ends[i];
+        copy_text(m_words[static_cast<size_t>(i)], text.data() + from, std::min<size_t>(end - from, WordCapacity));
+        from = end + 1;
+    }
+    for (int i = count; i < m_used_words; ++i)
+        m_words[static_cast<size_t>(i)].clear();
+    m_used_words = count;
+}
+
+void Command::assign_params(std::string_view text, uint32_t start, const uint16_t* ends, int count)
+{
+    uint32_t from = start;
+    for (int i = 0; i < count; ++i) {
+        const uint32_t end = ends[i];
+        copy_text(m_params[static_cast<size_t>(i)], text.data() + from, end - from);
+        from = end + 1;
+    }
+    for (int i = count; i < m_used_params; ++i)
+        m_params[static_cast<size_t>(i)].clear();
+    m_used_params = count;
+}
+
+bool Command::assign_param_list(std::string_view text, size_t list_start)
+{
+    const size_t n = text.size();
+    size_t start = list_start;
+    bool ok = true;
+    int k = 0;
+    for (;; ++k) {
+        const void* found = start < n ? std::memchr(text.data() + start, tok::Sep, n - start) : nullptr;
+        if (found) {
+            const size_t sep = static_cast<size_t>(static_cast<const char*>(found) - text.data());
+            copy_text(m_params[static_cast<size_t>(k)], text.data() + start, sep - start);
+            if (k + 1 == ParamCount) {
+                ok = false; // a fourteenth parameter follows
+                break;
+            }
+            start = sep + 1;
+            continue;
+        }
+        const size_t len = start < n ? n - start : 0;
+        if (len == 0) {
+            m_params[static_cast<size_t>(k)].clear();
+            ok = false; // the last parameter received nothing
+        } else {
+            copy_text(m_params[static_cast<size_t>(k)], text.data() + start, len - 1); // drops the closing byte
+        }
+        break;
+    }
+    const int count = k + 1;
+    for (int i = count; i < m_used_params; ++i)
+        m_params[static_cast<size_t>(i)].clear();
+    m_used_params = count;
+    return ok;
+}
+
 void Command::assign_spans(std::string_view text, const Span* words, int word_count, const Span* params, int param_count)
 {
     for (int i = 0; i < word_count; ++i)
-        m_words[static_cast<size_t>(i)].assign(text.data() + words[i].pos, words[i].len);
+        copy_text(m_words[static_cast<size_t>(i)], text.data() + words[i].pos, words[i].len);
     for (int i = word_count; i < m_used_words; ++i)
         m_words[static_cast<size_t>(i)].clear();
     m_used_words = word_count;
@@ -110,7 +171,7 @@ void Command::assign_spans(std::string_view text, const Span* words, int word_co
 void Command::assign_param_spans(std::string_view text, const Span* params, int param_count)
 {
     for (int i = 0; i < param_count; ++i)
-        m_params[static_cast<size_t>(i)].assign(text.data() + params[i].pos, params[i].len);
+        copy_text(m_params[static_cast<size_t>(i)], text.data() + params[i].pos, params[i].len);
     for (int i = param_count; i < m_used_params; ++i)
         m_params[static_cast<size_t>(i)].clear();
     m_used_params = param_count;

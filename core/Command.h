@@ -54,6 +54,16 @@ public:
     void assign_spans(std::string_view text, const Span* words, int word_count, const Span* params, int param_count);
     // Replaces only the parameters by spans of a text.
     void assign_param_spans(std::string_view text, const Span* params, int param_count);
+    // Makes the words those of a text whose pieces are contiguous: the first
+    // starts at `start`, each ends where `ends` says and the next starts one
+    // byte later (after its separator). Words are cut to their capacity.
+    void assign_words(std::string_view text, uint32_t start, const uint16_t* ends, int count);
+    // The same for the parameters.
+    void assign_params(std::string_view text, uint32_t start, const uint16_t* ends, int count);
+    // Splits the parameter list of a text that starts at `list_start` (just
+    // after the opening byte) straight into the parameters; the words are
+    // left alone. Returns false as split does.
+    bool assign_param_list(std::string_view text, size_t list_start);
 
     const std::string& word(int i) const { return m_words[static_cast<size_t>(i)]; }
     // Parameter n, counted from 1; an empty text outside 1..13.

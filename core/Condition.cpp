@@ -13,16 +13,6 @@ namespace {
 constexpr size_t MaxClauses = 24;
 constexpr size_t MaxClauseBytes = 2499;
 
-bool is_connector(char c)
-{
-    return c == tok::And || c == tok::Or;
-}
-
-bool is_comparison(char c)
-{
-    return c >= '\x01' && c <= '\x06';
-}
-
 unsigned char fold(char c)
 {
     return static_cast<unsigned char>(lower_char(c));
@@ -57,83 +47,114 @@ bool apply_comparison(char op, int order)
     }
 }
 
-enum class ClauseValue { False, True, Malformed };
+// What a byte is to the evaluator, one bit per kind.
+enum : uint8_t {
+    Digit = 1,
+    IntByte = 2,      // + - * / and the numeric parentheses
+    Comparison = 4,
+    Connector = 8,
+    NotInt = 16,      // anything an integer expression cannot hold
+};
 
-// One clause: a single operand (true only for the exact text "1"), or two
-// operands around one comparison byte. Two integer expressions compare as
-// numbers, anything else as texts.
-ClauseValue eval_clause(std::string_view clause)
+struct ByteKinds {
+    uint8_t kind[256];
+    constexpr ByteKinds() : kind()
+    {
+        for (int c = 0; c < 256; ++c) {
+            uint8_t k = NotInt;
+            if (c >= '0' && c <= '9')
+                k = Digit;
+            else if (c == '+' || c == '-' || c == '*' || c == '/' || c == static_cast<unsigned char>(tok::Open)
+                     || c == static_cast<unsigned char>(tok::Close))
+                k = IntByte;
+            else if (c >= 1 && c <= 6)
+                k = Comparison | NotInt;
+            else if (c == static_cast<unsigned char>(tok::And) || c == static_cast<unsigned char>(tok::Or))
+                k = Connector | NotInt;
+            kind[c] = k;
+        }
+    }
+};
+constexpr ByteKinds Kinds;
+
+// An operand whose bytes, taken together, have these kinds is an integer
+// expression: nothing else than digits and operators, and a digit.
+bool is_int_operand(uint8_t kinds)
 {
-    size_t op_at = std::string_view::npos;
-    for (size_t i = 0; i < clause.size(); ++i) {
-        if (!is_comparison(clause[i]))
-            continue;
-        if (op_at != std::string_view::npos)
-            return ClauseValue::Malformed;
-        op_at = i;
-    }
-    if (op_at == std::string_view::npos)
-        return clause == "1" ? ClauseValue::True : ClauseValue::False;
-
-    std::string_view left = clause.substr(0, op_at);
-    std::string_view right = clause.substr(op_at + 1);
-    int order;
-    if (is_int_expression(left) && is_int_expression(right)) {
-        int32_t a = eval_int(left, 0);
-        int32_t b = eval_int(right, 0);
-        order = a < b ? -1 : (a > b ? 1 : 0);
-    } else {
-        order = compare_texts(left, right);
-    }
-    return apply_comparison(clause[op_at], order) ? ClauseValue::True : ClauseValue::False;
+    return (kinds & (NotInt | Digit)) == Digit;
 }
 
 enum class Outcome { False, True, TooLarge, Malformed };
 
-// Checks the limits over the whole text first, then combines the clauses
-// strictly from left to right. A malformed clause ends the evaluation unless
+// Walks the text once, clause by clause: a single operand is true only for
+// the exact text "1"; two operands around one comparison byte compare as
+// numbers when both are integer expressions, otherwise as texts. Clauses
+// combine strictly from left to right. The limits hold over the whole text:
+// a text past them is too large even where an earlier clause is malformed.
+// A malformed clause makes the whole condition malformed unless
 // `malformed_is_true`, in which case it simply counts as true.
 Outcome evaluate(std::string_view text, bool malformed_is_true)
 {
-    size_t clauses = 1;
-    size_t clause_start = 0;
-    for (size_t i = 0; i <= text.size(); ++i) {
-        if (i < text.size() && !is_connector(text[i]))
-            continue;
-        if (i - clause_start > MaxClauseBytes)
-            return Outcome::TooLarge;
-        if (i < text.size()) {
-            if (++clauses > MaxClauses)
-                return Outcome::TooLarge;
-            clause_start = i + 1;
-        }
-    }
-
+    const size_t n = text.size();
     bool result = false;
+    bool malformed = false;
     char connector = 0;
+    size_t clauses = 0;
     size_t start = 0;
-    while (true) {
-        size_t end = start;
-        while (end < text.size() && !is_connector(text[end]))
-            ++end;
-        ClauseValue value = eval_clause(text.substr(start, end - start));
-        if (value == ClauseValue::Malformed) {
-            if (!malformed_is_true)
-                return Outcome::Malformed;
-            value = ClauseValue::True;
+    for (;;) {
+        size_t op_at = std::string_view::npos;
+        int comparisons = 0;
+        uint8_t left = 0, right = 0;
+        size_t i = start;
+        for (; i < n; ++i) {
+            const uint8_t kind = Kinds.kind[static_cast<unsigned char>(text[i])];
+            if (kind & Connector)
+                break;
+            if (kind & Comparison) {
+                if (comparisons++ == 0)
+                    op_at = i;
+                continue;
+            }
+            if (comparisons == 0)
+                left |= kind;
+            else
+                right |= kind;
         }
-        bool clause = value == ClauseValue::True;
+        if (i - start > MaxClauseBytes || ++clauses > MaxClauses)
+            return Outcome::TooLarge;
+
+        bool clause;
+        if (comparisons == 0) {
+            clause = text.substr(start, i - start) == "1";
+        } else if (comparisons > 1) {
+            malformed = true;
+            clause = true;
+        } else {
+            const std::string_view a = text.substr(start, op_at - start);
+            const std::string_view b = text.substr(op_at + 1, i - op_at - 1);
+            int order;
+            if (is_int_operand(left) && is_int_operand(right)) {
+                const int32_t x = eval_int(a, 0);
+                const int32_t y = eval_int(b, 0);
+                order = x < y ? -1 : (x > y ? 1 : 0);
+            } else {
+                order = compare_texts(a, b);
+            }
+            clause = apply_comparison(text[op_at], order);
+        }
         if (connector == 0)
             result = clause;
         else if (connector == tok::And)
             result = result && clause;
         else
             result = result || clause;
-        if (end >= text.size())
+        if (i >= n)
             break;
-        connector = text[end];
-        start = end + 1;
+        connector = text[i];
+        start = i + 1;
     }
+    if (malformed && !malformed_is_true)
+        return Outcome::Malformed;
     return result ? Outcome::True : Outcome::False;
 }
 

@@ -20,6 +20,46 @@ namespace {
 // stack (an "error" event whose code raises errors raises no new one anyway).
 constexpr int MaxNativeDepth = 64;
 
+// Replaces `count` bytes at `pos` by `value`, which does not point into
+// `text`: the cheap form of std::string::replace for the line buffer.
+void splice(std::string& text, size_t pos, size_t count, std::string_view value)
+{
+    const size_t old_size = text.size();
+    const size_t tail = old_size - pos - count;
+    if (value.size() > count)
+        text.resize(old_size + value.size() - count);
+    char* d = text.data();
+    if (value.size() != count && tail)
+        std::memmove(d + pos + value.size(), d + pos + count, tail);
+    copy_bytes(d + pos, value.data(), value.size());
+    if (value.size() < count)
+        text.resize(old_size - count + value.size());
+}
+
+// Digits without a leading zero, few enough to be exact in single
+// precision: the text int_to_text(eval_int(text)) gives back unchanged.
+bool is_canonical_number(std::string_view text)
+{
+    if (text.empty() || text.size() > 7 || (text[0] == '0' && text.size() > 1))
+        return false;
+    for (char c : text)
+        if (c < '0' || c > '9')
+            return false;
+    return true;
+}
+
+bool has_group_bytes(std::string_view value)
+{
+    static_assert((tok::GroupOpen & ~1) == (tok::GroupClose & ~1));
+    if (value.size() < 32) {
+        for (char c : value)
+            if ((c & ~1) == tok::GroupOpen)
+                return true;
+        return false;
+    }
+    return std::memchr(value.data(), tok::GroupOpen, value.size()) || std::memchr(value.data(), tok::GroupClose, value.size());
+}
+
 } // namespace
 
 // The parts of the execution state an immediate event may overwrite while it
@@ -183,43 +223,60 @@ Result Engine::run_line(std::string& buffer, bool execute)
 Result Engine::run_decoded(int32_t n)
 {
     const uint32_t version = m_code.version();
-    const DecodedLine line = m_code.decoded().line(n);
-    if (m_group_shift.size() <= line.group_count)
-        m_group_shift.resize(static_cast<size_t>(line.group_count) + 1);
+    LineCode& code = m_code.decoded();
+    const uint16_t* at = code.line(n);
+    const std::string& stored = m_code.line(n).command;
+    const uint16_t header = *at++;
+    const uint32_t group_count = header & 0xFF;
+    if (header & rec::HasTarget)
+        at += rec::SlotUnits;
+    if (m_group_shift.size() <= group_count)
+        m_group_shift.resize(static_cast<size_t>(group_count) + 1);
     m_group_shift[0] = 0;
     int32_t shift = 0; // how far earlier results have moved what follows them
-    for (uint32_t k = 0; k < line.group_count; ++k) {
+    CommandRecord c;
+    for (uint32_t k = 0; k < group_count; ++k) {
         m_group_start = m_group_end = -1;
-        const DecodedGroup g = m_code.decoded().group(line.first_group + k);
-        const int32_t inner_shift = shift - m_group_shift[g.first_inner];
-        const size_t open = static_cast<size_t>(static_cast<int64_t>(g.open) + shift - inner_shift);
-        const size_t close = static_cast<size_t>(static_cast<int64_t>(g.close) + shift);
+        const GroupKind kind = static_cast<GroupKind>(at[0] >> 8);
+        const int32_t before = m_group_shift[at[0] & 0xFF]; // how far this group's opening byte moved
+        const uint32_t stored_open = at[1];
+        const uint32_t stored_close = at[2];
+        const size_t open = static_cast<size_t>(static_cast<int64_t>(stored_open) + before);
+        const size_t close = static_cast<size_t>(static_cast<int64_t>(stored_close) + shift);
+        at += 3;
         if (close >= m_line.size() || m_line[open] != tok::GroupOpen || m_line[close] != tok::GroupClose)
             return run_line(m_line, true);
-        if (g.kind == GroupKind::Variable) {
+        if (kind == GroupKind::Variable) {
             // A variable's value goes into the buffer without a copy of its own.
-            DecodedVar& ref = m_code.decoded().var(g.ref);
-            const std::string_view name = std::string_view(m_code.line(n).command).substr(ref.name.pos, ref.name.len);
-            const int32_t number = m_vars.find(name, ref.slot);
+            uint16_t* slot_at = const_cast<uint16_t*>(at);
+            at += rec::SlotUnits;
+            VarSlot slot = load_slot(slot_at);
+            const std::string_view name = std::string_view(stored).substr(stored_open + 2, stored_close - stored_open - 2);
+            const int32_t number = m_vars.find(name, slot);
+            store_slot(slot_at, slot);
             std::string_view value;
             if (number >= 0 && !m_vars.at(number).elements.empty())
                 value = m_vars.at(number).elements[0];
-            m_line.replace(open, close - open + 1, value);
+            if (m_line.size() - (close - open + 1) + value.size() > MaxTextLength)
+                return run_line(m_line, true); // reports the overlong line as text does
+            splice(m_line, open, close - open + 1, value);
             shift += static_cast<int32_t>(value.size()) - static_cast<int32_t>(close - open + 1);
             m_group_shift[k + 1] = shift;
-            if (!value.empty() && (std::memchr(value.data(), tok::GroupOpen, value.size())
-                                   || std::memchr(value.data(), tok::GroupClose, value.size())))
+            if (has_group_bytes(value))
                 return run_line(m_line, true); // the value brought groups of its own
             continue;
         }
         Result value;
-        if (g.kind == GroupKind::Command) {
+        bool split = false;
+        if (kind == GroupKind::Command) {
+            at = read_command(at, c);
+            c.word_start = stored_open + 1;
+            split = assign_decoded(c, stored, close, before);
+        }
+        if (split) {
             m_group_start = static_cast<int32_t>(open);
             m_group_end = static_cast<int32_t>(close);
-            DecodedCommand& c = m_code.decoded().command(static_cast<int32_t>(g.ref));
-            const Span* spans = m_code.decoded().spans(c.first_span);
-            m_cmd.assign_spans(m_code.line(n).command, spans, c.word_count, spans + c.word_count, c.param_count);
-            value = dispatch_decoded(c);
+            value = dispatch_decoded(c.head);
         } else {
             value = eval_group(std::string_view(m_line).substr(open + 1, close - open - 1), open, close);
         }
@@ -231,46 +288,60 @@ Result Engine::run_decoded(int32_t n)
         if (open > m_line.size() || close >= m_line.size())
             return std::nullopt; // the buffer was replaced under us
         const size_t old_size = close - open + 1;
-        const size_t new_size = value ? value->size() : 0;
-        m_line.replace(open, old_size, value ? *value : std::string_view());
-        shift += static_cast<int32_t>(new_size) - static_cast<int32_t>(old_size);
+        if (value && m_line.size() - old_size + value->size() > MaxTextLength) {
+            report_error(MsgTextTooLong);
+            value.reset();
+        }
+        const std::string_view text = value ? std::string_view(*value) : std::string_view();
+        splice(m_line, open, old_size, text);
+        shift += static_cast<int32_t>(text.size()) - static_cast<int32_t>(old_size);
         m_group_shift[k + 1] = shift;
         if (m_code.version() != version)
             return run_line(m_line, true);
-        if (new_size && (std::memchr(value->data(), tok::GroupOpen, new_size) || std::memchr(value->data(), tok::GroupClose, new_size)))
+        if (has_group_bytes(text))
             return run_line(m_line, true); // the result brought groups of its own
     }
     m_group_start = m_group_end = -1;
-    if (line.command < 0)
+    if (!(header & rec::HasCommand))
         return split_command(m_line);
-    DecodedCommand& c = m_code.decoded().command(line.command);
-    const Span* spans = m_code.decoded().spans(c.first_span);
-    const std::string& text = m_code.line(n).command;
+    read_command(at, c);
+    c.word_start = 0;
+    if (!assign_decoded(c, stored, m_line.size(), 0))
+        return split_command(m_line); // reports the syntax error as it stands
+    return dispatch_decoded(c.head);
+}
+
+// Makes a decoded command the current one: its words from the stored text,
+// its parameters from there too when they are fixed, otherwise split from the
+// line buffer up to `end`, where the list start has moved by `moved`. Returns
+// false when that split reports the syntax error; the caller then splits the
+// text as it stands, so that the error is reported as it always is.
+bool Engine::assign_decoded(const CommandRecord& c, const std::string& stored, size_t end, int32_t moved)
+{
+    m_cmd.assign_words(stored, c.word_start, c.word_ends, c.word_count);
     if (c.params_fixed) {
-        m_cmd.assign_spans(text, spans, c.word_count, spans + c.word_count, c.param_count);
-    } else {
-        SplitSpans params;
-        if (!Command::split_param_spans(m_line, c.list_start, params))
-            return split_command(m_line); // reports the syntax error as it stands
-        m_cmd.assign_spans(text, spans, c.word_count, nullptr, 0);
-        m_cmd.assign_param_spans(m_line, params.params.data(), params.param_count);
+        m_cmd.assign_params(stored, c.list_start, c.param_ends, c.param_count);
+        return true;
     }
-    return dispatch_decoded(c);
+    const size_t list_start = static_cast<size_t>(static_cast<int64_t>(c.list_start) + moved);
+    return m_cmd.assign_param_list(std::string_view(m_line.data(), end), list_start);
 }
 
 // dispatch_command for a decoded command: the handler found for its word 0
 // is kept until the dispatcher's table changes.
-Result Engine::dispatch_decoded(DecodedCommand& c)
+Result Engine::dispatch_decoded(uint16_t head_id)
 {
     if (m_stop)
         return std::nullopt;
-    if (c.handler_generation != m_table_generation) {
-        auto it = m_table_index.find(std::string_view(m_cmd.word(0)));
-        c.handler = it == m_table_index.end() ? -1 : static_cast<int32_t>(it->second);
-        c.handler_generation = m_table_generation;
+    Head& head = m_code.decoded().head(head_id);
+    if (head.generation != m_table_generation) {
+        auto it = m_table_index.find(std::string_view(head.word));
+        head.handler = it == m_table_index.end() ? -1 : static_cast<int32_t>(it->second);
+        head.generation = m_table_generation;
     }
-    if (c.handler >= 0 && m_table[static_cast<size_t>(c.handler)].handler)
-        return m_table[static_cast<size_t>(c.handler)].handler(*this);
+    const int32_t handler = head.handler;
+    if (handler >= 0 && m_table[static_cast<size_t>(handler)].handler)
+        return m_table[static_cast<size_t>(handler)].handler(*this);
     return m_fallback(*this);
 }
 
@@ -279,10 +350,12 @@ Result Engine::dispatch_decoded(DecodedCommand& c)
 void Engine::assign_result(const std::string& value)
 {
     const CodeLine& line = m_code.line(m_pc);
-    if (m_decode && m_code.decoded().line(m_pc).target >= 0) {
+    uint16_t* record = m_decode ? m_code.decoded().line(m_pc) : nullptr;
+    if (record && (record[0] & rec::HasTarget)) {
         m_group_start = m_group_end = -1;
-        DecodedVar& ref = m_code.decoded().var(static_cast<uint32_t>(m_code.decoded().line(m_pc).target));
-        const int32_t number = m_vars.index(std::string_view(line.target).substr(ref.name.pos, ref.name.len), ref.slot);
+        VarSlot slot = load_slot(record + 1);
+        const int32_t number = m_vars.index(line.target, slot);
+        store_slot(record + 1, slot);
         m_vars.set_element(number, 0, value);
         return;
     }
@@ -305,13 +378,14 @@ void Engine::run_lines_until_return(size_t depth)
 void Engine::run_lines_impl(std::optional<size_t> until_depth)
 {
     while (m_pc != -1 && m_pc < m_code.line_count()) {
-        if (m_aborting || m_abort_request.exchange(false, std::memory_order_relaxed)) {
+        if (m_aborting
+            || (m_abort_request.load(std::memory_order_relaxed) && m_abort_request.exchange(false, std::memory_order_relaxed))) {
             m_aborting = true;
             m_pc = -1;
             m_event_name.clear();
             return;
         }
-        m_line.assign(m_code.line(m_pc).command);
+        copy_text(m_line, m_code.line(m_pc).command);
         Result result;
         bool stored_text = true; // the buffer holds the stored line
         do {
@@ -319,7 +393,7 @@ void Engine::run_lines_impl(std::optional<size_t> until_depth)
             // A line re-run after a function call took over is usually
             // rebuilt text; when it is still exactly the stored line (the
             // first line of the function, say) it runs decoded too.
-            if (m_decode && m_pc >= 0 && m_pc < m_code.line_count() && m_code.decoded().line(m_pc).decoded
+            if (m_decode && m_pc >= 0 && m_pc < m_code.line_count() && m_code.decoded().line(m_pc)
                 && (stored_text || m_line == m_code.line(m_pc).command))
                 result = run_decoded(m_pc);
             else
@@ -582,6 +656,8 @@ void register_core_words(Engine& engine)
 {
     engine.register_family("s", [](Engine& e) -> Result {
         const std::string& p = e.param(1);
+        if (is_canonical_number(p))
+            return p; // already the decimal text its value would give
         if (is_int_expression(p))
             return int_to_text(eval_int(p, 0));
         return p;

@@ -27,12 +27,36 @@ struct ForLoop {
 // are never touched by this.
 struct CallFrame {
     std::string name;
-    int32_t return_line;
+    int32_t return_line = -1;
     std::string saved_line;
-    int32_t group_start;
-    int32_t group_end;
+    int32_t group_start = -1;
+    int32_t group_end = -1;
     size_t open_whiles = 0;
     size_t open_fors = 0;
+};
+
+// The call frames in use, innermost last. A frame that is popped stays in
+// store with its texts' room, so that the next call at that depth fills it
+// without allocating; a reference to a frame holds until the next push.
+class CallStack {
+public:
+    bool empty() const { return m_size == 0; }
+    size_t size() const { return m_size; }
+    CallFrame& back() { return m_frames[m_size - 1]; }
+    const CallFrame& back() const { return m_frames[m_size - 1]; }
+    // Opens a frame; its fields hold whatever the last frame at this depth
+    // left and are all set by the caller.
+    CallFrame& push()
+    {
+        if (m_size == m_frames.size())
+            m_frames.emplace_back();
+        return m_frames[m_size++];
+    }
+    void pop() { --m_size; }
+
+private:
+    std::vector<CallFrame> m_frames;
+    size_t m_size = 0;
 };
 
 // Stacks live for the whole run: ending an event does not unwind them, and a
@@ -40,7 +64,8 @@ struct CallFrame {
 struct FlowState {
     std::vector<int32_t> whiles;
     std::vector<ForLoop> fors;
-    std::vector<CallFrame> calls;
+    CallStack calls;
+    std::vector<std::string> parameter_values; // reused by calls whose parameters are not plain names
 
     static constexpr size_t MaxWhiles = 2999;
     static constexpr size_t MaxFors = 3000;

@@ -4,157 +4,223 @@
 #include "core/CodeStore.h"
 #include "core/Text.h"
 
+#include <algorithm>
+
 namespace ruk {
 
-void LineCode::clear()
-{
-    m_lines.clear();
-    m_groups.clear();
-    m_commands.clear();
-    m_vars.clear();
-    m_spans.clear();
-}
+namespace {
 
-void LineCode::build(const std::vector<CodeLine>& lines)
-{
-    clear();
-    m_lines.reserve(lines.size());
-    for (const CodeLine& line : lines)
-        m_lines.push_back(decode(line));
-    m_lines.shrink_to_fit();
-    m_groups.shrink_to_fit();
-    m_commands.shrink_to_fit();
-    m_vars.shrink_to_fit();
-    m_spans.shrink_to_fit();
-}
+constexpr size_t MaxDecodedLength = 0xFFFF;
+constexpr size_t MaxDecodedGroups = 0xFF;
 
-size_t LineCode::memory_bytes() const
-{
-    return sizeof(*this) + m_lines.capacity() * sizeof(DecodedLine) + m_groups.capacity() * sizeof(DecodedGroup)
-        + m_commands.capacity() * sizeof(DecodedCommand) + m_vars.capacity() * sizeof(DecodedVar)
-        + m_spans.capacity() * sizeof(Span);
-}
-
-DecodedLine LineCode::decode(const CodeLine& line)
-{
-    DecodedLine out;
-    const std::string_view text = line.command;
-    if (text.size() >= UINT32_MAX / 2)
-        return out;
-    find_groups(text, out);
-
-    SplitSpans spans;
-    Command::split_spans(text, spans);
-    if (out.group_count == 0) {
-        // A line without groups splits to the same words and parameters on
-        // every pass.
-        if (spans.ok)
-            out.command = decode_command(text, 0, false);
-    } else if (spans.list_start < text.size()) {
-        // Words stay fixed when every group stands inside the parameter list.
-        bool words_fixed = true;
-        for (uint32_t k = 0; k < out.group_count; ++k)
-            if (m_groups[out.first_group + k].open < spans.list_start)
-                words_fixed = false;
-        if (words_fixed)
-            out.command = decode_command(text, 0, true);
-    }
-    if (!line.target.empty())
-        out.target = plain_target(line.target);
-    out.decoded = true;
-    return out;
-}
+struct FoundGroup {
+    uint32_t open;
+    uint32_t close;
+    uint32_t first_inner;
+};
 
 // Lists the groups in the order the engine evaluates them: each closing byte
 // belongs to the last opening byte before it that no earlier group took. At a
 // closing byte without one, the engine stops looking for groups, and so does
 // the list.
-bool LineCode::find_groups(std::string_view text, DecodedLine& out)
+void find_groups(std::string_view text, std::vector<FoundGroup>& out)
 {
-    out.first_group = static_cast<uint32_t>(m_groups.size());
-    struct Open {
-        uint32_t pos;
-        uint32_t groups_before;
-    };
-    std::vector<Open> opens;
-    uint32_t count = 0;
+    out.clear();
+    std::vector<std::pair<uint32_t, uint32_t>> opens; // position, groups found before it
     for (size_t i = 0; i < text.size(); ++i) {
         if (text[i] == tok::GroupOpen) {
-            opens.push_back({static_cast<uint32_t>(i), count});
-            continue;
+            opens.emplace_back(static_cast<uint32_t>(i), static_cast<uint32_t>(out.size()));
+        } else if (text[i] == tok::GroupClose) {
+            if (opens.empty())
+                break;
+            out.push_back({opens.back().first, static_cast<uint32_t>(i), opens.back().second});
+            opens.pop_back();
         }
-        if (text[i] != tok::GroupClose)
-            continue;
-        if (opens.empty())
-            break;
-        Open open = opens.back();
-        opens.pop_back();
-        DecodedGroup g;
-        g.open = open.pos;
-        g.close = static_cast<uint32_t>(i);
-        g.first_inner = open.groups_before;
-        const std::string_view inner = text.substr(g.open + 1, g.close - g.open - 1);
-        if (g.first_inner == count && !inner.empty()) {
-            // Nothing nested: the group's text is known now.
-            if (inner[0] == '&') {
-                std::string_view name = inner.substr(1);
-                if (name.empty() || (name[0] != '_' && name.back() != ']')) {
-                    g.kind = GroupKind::Variable;
-                    g.ref = static_cast<uint32_t>(m_vars.size());
-                    m_vars.push_back({{g.open + 2, static_cast<uint32_t>(name.size())}, {}});
-                }
-            } else if (inner[0] != tok::Condition) {
-                int32_t command = decode_command(inner, g.open + 1, false);
-                if (command >= 0) {
-                    g.kind = GroupKind::Command;
-                    g.ref = static_cast<uint32_t>(command);
-                }
-            }
-        }
-        m_groups.push_back(g);
-        ++count;
     }
-    out.group_count = count;
+}
+
+// A variable reference that names element 0 of a variable directly: no
+// group, no index, no dynamic name.
+bool is_plain_name(std::string_view name)
+{
+    if (name.empty())
+        return true;
+    if (name[0] == '_')
+        return false;
+    for (char c : name)
+        if (c == tok::GroupOpen || c == tok::GroupClose)
+            return false;
+    return name.size() < 2 || name.find('[', 1) == std::string_view::npos;
+}
+
+// A function declaration whose parameter names a call can assign straight
+// to their slots: plain names of at most 60 characters, and a list that
+// ends at its first closing byte, so that the names are exactly the split
+// parameters.
+bool has_plain_parameters(std::string_view text, const SplitSpans& spans)
+{
+    if (spans.word_count < 2 || text.substr(spans.words[0].pos, spans.words[0].len) != "function")
+        return false;
+    if (text.find(tok::Close, spans.list_start) != text.size() - 1)
+        return false;
+    bool any = false;
+    for (int i = 0; i < spans.param_count; ++i) {
+        const std::string_view name = text.substr(spans.params[static_cast<size_t>(i)].pos, spans.params[static_cast<size_t>(i)].len);
+        if (name.size() > 60 || !is_plain_name(name))
+            return false;
+        any = any || !name.empty();
+    }
+    return any;
+}
+
+} // namespace
+
+void LineCode::clear()
+{
+    m_index.clear();
+    m_stream.clear();
+    m_heads.clear();
+}
+
+void LineCode::build(const std::vector<CodeLine>& lines)
+{
+    clear();
+    m_index.reserve(lines.size());
+    for (const CodeLine& line : lines) {
+        const size_t mark = m_stream.size();
+        if (mark < NotDecoded && decode(line)) {
+            m_index.push_back(static_cast<uint32_t>(mark));
+        } else {
+            m_stream.resize(mark);
+            m_index.push_back(NotDecoded);
+        }
+    }
+    m_stream.shrink_to_fit();
+    m_heads.shrink_to_fit();
+}
+
+size_t LineCode::memory_bytes() const
+{
+    size_t bytes = sizeof(*this) + m_index.capacity() * sizeof(uint32_t) + m_stream.capacity() * sizeof(uint16_t)
+        + m_heads.capacity() * sizeof(Head);
+    for (const Head& h : m_heads)
+        if (h.word.capacity() > std::string().capacity())
+            bytes += h.word.capacity() + 1;
+    return bytes;
+}
+
+uint16_t LineCode::head_id(std::string_view word)
+{
+    // Few distinct words 0 exist in a script; the newest are the likeliest.
+    for (size_t i = m_heads.size(); i-- > 0;)
+        if (m_heads[i].word == word)
+            return static_cast<uint16_t>(i);
+    m_heads.push_back({std::string(word), 0, -1});
+    return static_cast<uint16_t>(m_heads.size() - 1);
+}
+
+// Appends the record of one line. Returns false when the line must run as
+// text; the caller then drops what was appended.
+bool LineCode::decode(const CodeLine& line)
+{
+    const std::string_view text = line.command;
+    if (text.size() >= MaxDecodedLength)
+        return false;
+    std::vector<FoundGroup> groups;
+    find_groups(text, groups);
+    if (groups.size() > MaxDecodedGroups)
+        return false;
+
+    const size_t header_at = m_stream.size();
+    uint16_t header = static_cast<uint16_t>(groups.size());
+    m_stream.push_back(0);
+    if (!line.target.empty() && is_plain_name(line.target)) {
+        header |= rec::HasTarget;
+        m_stream.insert(m_stream.end(), rec::SlotUnits, 0);
+    }
+
+    for (size_t k = 0; k < groups.size(); ++k) {
+        const FoundGroup& g = groups[k];
+        const std::string_view inner = text.substr(g.open + 1, g.close - g.open - 1);
+        const bool nested = g.first_inner != k;
+        const size_t info_at = m_stream.size();
+        m_stream.push_back(static_cast<uint16_t>(g.first_inner));
+        m_stream.push_back(static_cast<uint16_t>(g.open));
+        m_stream.push_back(static_cast<uint16_t>(g.close));
+        GroupKind kind = GroupKind::Text;
+        if (inner.empty() || inner[0] == tok::Condition || inner[0] == tok::GroupOpen) {
+            // conditions are evaluated from the text
+        } else if (inner[0] == '&') {
+            if (!nested && is_plain_name(inner.substr(1))) {
+                kind = GroupKind::Variable;
+                m_stream.insert(m_stream.end(), rec::SlotUnits, 0);
+            }
+        } else {
+            SplitSpans spans;
+            Command::split_spans(inner, spans);
+            bool words_fixed = spans.list_start < inner.size();
+            for (size_t j = g.first_inner; j < k; ++j)
+                if (groups[j].open < g.open + 1 + spans.list_start)
+                    words_fixed = false;
+            if (words_fixed && (nested || spans.ok) && decode_command(inner, g.open + 1, nested))
+                kind = GroupKind::Command;
+        }
+        m_stream[info_at] |= static_cast<uint16_t>(static_cast<uint16_t>(kind) << 8);
+    }
+
+    // The line's own command: its words are fixed when every group stands
+    // inside the parameter list; without groups its parameters are too.
+    SplitSpans spans;
+    Command::split_spans(text, spans);
+    bool words_fixed = spans.list_start < text.size();
+    for (const FoundGroup& g : groups)
+        if (g.open < spans.list_start)
+            words_fixed = false;
+    if (words_fixed && (!groups.empty() || spans.ok) && decode_command(text, 0, !groups.empty())) {
+        header |= rec::HasCommand;
+        if (groups.empty() && has_plain_parameters(text, spans)) {
+            header |= rec::HasParamSlots;
+            m_stream.insert(m_stream.end(), rec::SlotUnits * spans.param_count, 0);
+        }
+    }
+    m_stream[header_at] = header;
     return true;
 }
 
-// Splits a command that stands at `offset` in a stored text. Returns its
-// index, or -1 when the split reports the syntax error (such commands are
-// split again each time, so that the error is reported as it happens).
-int32_t LineCode::decode_command(std::string_view text, size_t offset, bool words_only)
+// Appends the record of a command that stands at `offset` in a stored text.
+// Without `words_only`, the split must be clean (a command that reports the
+// syntax error is split again each time, so that the error is reported as it
+// happens). Returns false when no record was written.
+bool LineCode::decode_command(std::string_view text, uint32_t offset, bool words_only)
 {
     SplitSpans spans;
     Command::split_spans(text, spans);
     if (!words_only && !spans.ok)
-        return -1;
-    DecodedCommand c;
-    c.first_span = static_cast<uint32_t>(m_spans.size());
-    c.word_count = spans.word_count;
-    c.list_start = static_cast<uint32_t>(offset + spans.list_start);
-    const uint32_t shift = static_cast<uint32_t>(offset);
-    for (int i = 0; i < spans.word_count; ++i)
-        m_spans.push_back({spans.words[static_cast<size_t>(i)].pos + shift, spans.words[static_cast<size_t>(i)].len});
-    if (!words_only) {
-        c.params_fixed = true;
-        c.param_count = spans.param_count;
-        for (int i = 0; i < spans.param_count; ++i)
-            m_spans.push_back({spans.params[static_cast<size_t>(i)].pos + shift, spans.params[static_cast<size_t>(i)].len});
+        return false;
+    if (m_heads.size() >= 0xFFFF)
+        return false;
+    const Span w0 = spans.words[0];
+    const uint16_t head = head_id(text.substr(w0.pos, w0.len));
+    uint16_t counts = spans.word_count;
+    if (!words_only)
+        counts |= static_cast<uint16_t>((spans.param_count << 3) | rec::ParamsFixed);
+    m_stream.push_back(head);
+    m_stream.push_back(counts);
+    m_stream.push_back(static_cast<uint16_t>(offset + spans.list_start));
+    for (int i = 0; i < spans.word_count; ++i) {
+        // The word's whole length, not the part that is kept: the next word
+        // starts after it.
+        size_t end = spans.words[static_cast<size_t>(i)].pos;
+        while (end < text.size() && text[end] != tok::Sep && text[end] != tok::Open)
+            ++end;
+        m_stream.push_back(static_cast<uint16_t>(offset + end));
     }
-    m_commands.push_back(c);
-    return static_cast<int32_t>(m_commands.size() - 1);
-}
-
-// An assignment target that names element 0 of a variable directly: no
-// group, no index, no dynamic name.
-int32_t LineCode::plain_target(std::string_view target)
-{
-    for (char c : target)
-        if (c == tok::GroupOpen || c == tok::GroupClose)
-            return -1;
-    if (target[0] == '_' || (target.size() > 1 && target.find('[', 1) != std::string_view::npos))
-        return -1;
-    m_vars.push_back({{0, static_cast<uint32_t>(target.size())}, {}});
-    return static_cast<int32_t>(m_vars.size() - 1);
+    if (!words_only)
+        for (int i = 0; i < spans.param_count; ++i) {
+            const Span p = spans.params[static_cast<size_t>(i)];
+            m_stream.push_back(static_cast<uint16_t>(offset + p.pos + p.len));
+        }
+    return true;
 }
 
 } // namespace ruk

@@ -78,7 +78,7 @@ bool scan_forward(Engine& e, Scan kind)
 Result keyword_while(Engine& e)
 {
     FlowState& flow = e.flow();
-    const std::string& w1 = e.word(1);
+    const std::string_view w1 = e.word(1);
     if (w1.empty()) {
         if (starts_with_1(e.param(1))) {
             if (flow.whiles.size() >= FlowState::MaxWhiles) {
@@ -121,7 +121,7 @@ bool for_continues(int32_t step, int32_t current, int32_t end)
 Result keyword_for(Engine& e)
 {
     FlowState& flow = e.flow();
-    const std::string& w1 = e.word(1);
+    const std::string_view w1 = e.word(1);
     if (w1.empty()) {
         if (flow.fors.size() >= FlowState::MaxFors) {
             e.report_error(MsgTooManyFors);
@@ -179,7 +179,7 @@ Result keyword_for(Engine& e)
 
 Result keyword_if(Engine& e)
 {
-    const std::string& w1 = e.word(1);
+    const std::string_view w1 = e.word(1);
     if (w1 == "end")
         return std::nullopt;
     if (w1 == "else") {
@@ -194,7 +194,7 @@ Result keyword_if(Engine& e)
 
 Result keyword_event(Engine& e)
 {
-    const std::string& w1 = e.word(1);
+    const std::string_view w1 = e.word(1);
     if (w1 == "end" || w1 == "exit") {
         e.set_pc(-1);
         e.set_event_name(std::string());
@@ -255,6 +255,41 @@ void assign_parameters(Engine& e, int32_t declaration, const std::vector<std::st
     }
 }
 
+// The common case of a call: the declaration was decoded with a slot for
+// each of its parameter names, all plain names. Such assignments can report
+// no error and run no code, so the values are taken from the current
+// command without copying them first. Returns false, having assigned
+// nothing, when the declaration is not of this kind.
+bool assign_plain_parameters(Engine& e, int32_t declaration)
+{
+    if (!e.decoding())
+        return false;
+    uint16_t* record = e.code().decoded().line(declaration);
+    if (!record || !(record[0] & rec::HasParamSlots))
+        return false;
+    for (int n = 1; n <= Command::ParamCount; ++n)
+        if (e.param(n).size() > MaxTextLength)
+            return false;
+    const std::string& text = e.code().line(declaration).command;
+    CommandRecord c;
+    uint16_t* slots = const_cast<uint16_t*>(read_command(record + 1, c));
+    uint32_t from = c.list_start;
+    int k = 1;
+    VarStore& vars = e.vars();
+    for (int i = 0; i < c.param_count && k <= Command::ParamCount; ++i, slots += rec::SlotUnits) {
+        const uint32_t end = c.param_ends[i];
+        const std::string_view name(text.data() + from, end - from);
+        from = end + 1;
+        if (name.empty())
+            continue;
+        VarSlot slot = load_slot(slots);
+        const int32_t number = vars.index(name, slot);
+        store_slot(slots, slot);
+        vars.set_element(number, 0, e.param(k++));
+    }
+    return true;
+}
+
 Result keyword_return(Engine& e)
 {
     if (e.word(0) == "function" && e.word(1) != "end") {
@@ -269,18 +304,19 @@ Result keyword_return(Engine& e)
     const std::string& p1 = e.param(1);
     std::string value = is_int_expression(p1) ? int_to_text(eval_int(p1, 0)) : p1;
 
-    CallFrame frame = std::move(flow.calls.back());
-    flow.calls.pop_back();
+    CallFrame& frame = flow.calls.back();
+    flow.calls.pop();
     // Loops the function opened and did not close end with it.
     if (flow.whiles.size() > frame.open_whiles)
         flow.whiles.resize(frame.open_whiles);
     if (flow.fors.size() > frame.open_fors)
         flow.fors.resize(frame.open_fors);
+    // Copied, not moved: the line buffer and the frame both keep their room.
     std::string& line = e.line_buffer();
-    line = std::move(frame.saved_line);
+    copy_text(line, frame.saved_line);
     if (frame.group_start < 0 || frame.group_end < frame.group_start
         || static_cast<size_t>(frame.group_end) >= line.size()) {
-        line = std::move(value); // a statement-level call drops its value
+        copy_text(line, value); // a statement-level call drops its value
     } else {
         line.replace(static_cast<size_t>(frame.group_start),
                      static_cast<size_t>(frame.group_end - frame.group_start + 1), value);
@@ -314,19 +350,31 @@ Result call_script_function(Engine& e)
         e.set_abort();
         return std::nullopt;
     }
-    std::vector<std::string> values;
-    values.reserve(Command::ParamCount);
-    for (int n = 1; n <= Command::ParamCount; ++n)
-        values.push_back(e.param(n));
-
     FlowState& flow = e.flow();
-    flow.calls.push_back(
-        {name, e.pc(), e.line_buffer(), e.group_start(), e.group_end(), flow.whiles.size(), flow.fors.size()});
-    assign_parameters(e, start, values);
+    CallFrame& frame = flow.calls.push();
+    copy_text(frame.name, name);
+    frame.return_line = e.pc();
+    copy_text(frame.saved_line, e.line_buffer());
+    frame.group_start = e.group_start();
+    frame.group_end = e.group_end();
+    frame.open_whiles = flow.whiles.size();
+    frame.open_fors = flow.fors.size();
+    if (!assign_plain_parameters(e, start)) {
+        // Assigning may report errors, whose "error" event splits commands
+        // of its own: the values are copied first.
+        // The list is borrowed from the flow state, so that it keeps its
+        // room; a call made meanwhile finds none there and makes its own.
+        std::vector<std::string> values = std::move(flow.parameter_values);
+        values.resize(Command::ParamCount);
+        for (int n = 1; n <= Command::ParamCount; ++n)
+            copy_text(values[static_cast<size_t>(n - 1)], e.param(n));
+        assign_parameters(e, start, values);
+        flow.parameter_values = std::move(values);
+    }
     e.set_pc(start + 1);
     e.set_abort();
     if (start + 1 < e.code().line_count()) {
-        e.line_buffer() = e.code().line(start + 1).command;
+        copy_text(e.line_buffer(), e.code().line(start + 1).command);
         e.set_rerun();
     }
     return std::nullopt;
@@ -342,7 +390,13 @@ bool call_function_external(Engine& e, std::string_view name, const std::vector<
     const int32_t return_line = e.pc();
     std::string saved_line = e.line_buffer();
     FlowState& flow = e.flow();
-    flow.calls.push_back({std::string(name), return_line, std::string(), -1, -1, flow.whiles.size(), flow.fors.size()});
+    CallFrame& frame = flow.calls.push();
+    frame.name.assign(name);
+    frame.return_line = return_line;
+    frame.saved_line.clear();
+    frame.group_start = frame.group_end = -1;
+    frame.open_whiles = flow.whiles.size();
+    frame.open_fors = flow.fors.size();
     assign_parameters(e, start, given);
     e.set_pc(start + 1);
     e.run_lines_until_return(depth);

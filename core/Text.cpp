@@ -243,6 +243,15 @@ int32_t eval_int(std::string_view text, int32_t fallback)
 {
     if (text.empty())
         return fallback;
+    if (text.size() <= 7) {
+        // Plain digits below 10,000,000 are exact in single precision.
+        int32_t number = 0;
+        size_t i = 0;
+        for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i)
+            number = number * 10 + (text[i] - '0');
+        if (i == text.size())
+            return number;
+    }
     if (text.size() <= 24) {
         if (auto sum = eval_sum(text))
             return *sum;
@@ -250,21 +259,46 @@ int32_t eval_int(std::string_view text, int32_t fallback)
     return Evaluator(text, fallback).run();
 }
 
+namespace {
+
+// 1 for a digit, 2 for the other bytes of integer expressions, 4 for the rest.
+struct IntBytes {
+    uint8_t kind[256];
+    constexpr IntBytes() : kind()
+    {
+        for (int c = 0; c < 256; ++c)
+            kind[c] = 4;
+        for (int c = '0'; c <= '9'; ++c)
+            kind[c] = 1;
+        for (char c : {'+', '-', '*', '/', tok::Open, tok::Close})
+            kind[static_cast<unsigned char>(c)] = 2;
+    }
+};
+constexpr IntBytes IntKinds;
+
+} // namespace
+
 bool is_int_expression(std::string_view text)
 {
-    bool digit = false;
-    for (char c : text) {
-        if (c >= '0' && c <= '9')
-            digit = true;
-        else if (c != '+' && c != '-' && c != '*' && c != '/' && c != tok::Open && c != tok::Close)
-            return false;
-    }
-    return digit;
+    uint8_t seen = 0;
+    for (char c : text)
+        seen |= IntKinds.kind[static_cast<unsigned char>(c)];
+    return (seen & 5) == 1;
 }
 
 std::string int_to_text(int64_t value)
 {
-    return std::to_string(value);
+    char digits[24];
+    char* end = digits + sizeof digits;
+    char* p = end;
+    uint64_t magnitude = value < 0 ? 0 - static_cast<uint64_t>(value) : static_cast<uint64_t>(value);
+    do {
+        *--p = static_cast<char>('0' + magnitude % 10);
+        magnitude /= 10;
+    } while (magnitude);
+    if (value < 0)
+        *--p = '-';
+    return std::string(p, static_cast<size_t>(end - p));
 }
 
 std::string flag_to_text(bool flag)

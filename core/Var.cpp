@@ -19,7 +19,7 @@ bool less_ignoring_case(const std::string& a, const std::string& b)
 Result array_command(Engine& e)
 {
     VarStore& vars = e.vars();
-    const std::string& op = e.word(2);
+    const std::string_view op = e.word(2);
     const std::string& name = e.param(1);
 
     if (op == "count" || op == "countex") {
@@ -92,21 +92,12 @@ Result array_command(Engine& e)
     return e.call_function();
 }
 
-// "inc" and "dec": adds a step to element 0, wrapping at an optional limit.
-Result step_command(Engine& e, bool down)
+// Element 0 plus the step of "inc" or "dec", wrapped at the optional limit.
+int64_t stepped_value(Engine& e, const std::vector<std::string>& elements, bool down)
 {
-    VarStore& vars = e.vars();
-    const std::string reference = e.param(1);
-    int32_t n = vars.find(reference);
-    if (n < 0) {
-        n = e.var_assign(reference, "0");
-        if (n < 0)
-            return std::nullopt;
-    }
     int64_t step = e.param_int(2, 1);
     if (down)
         step = -step;
-    const auto& elements = vars.at(n).elements;
     int64_t value = (elements.empty() ? 0 : eval_int(elements[0], 0)) + step;
     value = std::clamp<int64_t>(value, INT32_MIN, INT32_MAX);
     if (!e.param(3).empty()) {
@@ -115,7 +106,33 @@ Result step_command(Engine& e, bool down)
         if (reached)
             value = e.param_int(4, limit);
     }
-    std::string text = int_to_text(value);
+    return value;
+}
+
+// "inc" and "dec": adds a step to element 0, wrapping at an optional limit.
+Result step_command(Engine& e, bool down)
+{
+    VarStore& vars = e.vars();
+    const std::string& named = e.param(1);
+    // A plain name that exists is stepped in place: nothing between here and
+    // the assignment can run code or report an error.
+    const bool plain = !named.empty() && named[0] != '_' && named.find('[', 1) == std::string::npos;
+    if (plain) {
+        const int32_t n = vars.find(named);
+        if (n >= 0) {
+            std::string text = int_to_text(stepped_value(e, vars.at(n).elements, down));
+            vars.set_element(n, 0, text);
+            return text;
+        }
+    }
+    const std::string reference = named;
+    int32_t n = vars.find(reference);
+    if (n < 0) {
+        n = e.var_assign(reference, "0");
+        if (n < 0)
+            return std::nullopt;
+    }
+    std::string text = int_to_text(stepped_value(e, vars.at(n).elements, down));
     e.var_assign(reference, text);
     return text;
 }
@@ -123,7 +140,7 @@ Result step_command(Engine& e, bool down)
 Result var_family(Engine& e)
 {
     VarStore& vars = e.vars();
-    const std::string& op = e.word(1);
+    const std::string_view op = e.word(1);
     if (op == "array")
         return array_command(e);
     if (op == "inc")

@@ -41,7 +41,7 @@ const std::string& VarStore::set_element(int32_t number, int32_t n, std::string_
     }
     if (static_cast<size_t>(n) >= elements.size())
         elements.resize(static_cast<size_t>(n) + 1);
-    elements[static_cast<size_t>(n)].assign(text);
+    copy_text(elements[static_cast<size_t>(n)], text);
     return elements[static_cast<size_t>(n)];
 }
 

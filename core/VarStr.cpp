@@ -249,7 +249,7 @@ std::string replace_text(std::string_view text, std::string_view old_text, std::
 
 Result str_command(Engine& e)
 {
-    const std::string& w = e.word(1);
+    const std::string_view w = e.word(1);
     std::string_view text = e.param(1);
     if (w == "sub") {
         size_t start = clamp_index(e.param_int(2, 0));

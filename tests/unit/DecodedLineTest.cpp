@@ -99,6 +99,34 @@ TEST(DecodedLines, CallsInsideGroupsAndSyntaxErrors)
     EXPECT_EQ(o.errors[1], MsgUnknown);
 }
 
+TEST(DecodedLines, NestedCommandsAndParameterNames)
+{
+    // Commands whose parameters hold groups keep their decoded words; their
+    // parameters are split from the rebuilt text, so a value with the
+    // separator still splits one, and too many still report the error.
+    // Declarations with plain names assign through slots, others by name.
+    Outcome o = run_both("event.initialize()\n"
+                         "&t = \"hello world\"\n"
+                         "&p = \"x\" str.char(142) \"1\"\n"
+                         "system.message(str.upper(str.sub(&t, 2, 3)) str.sub(&p, 0, 5) \"/\" str.len(&t))\n"
+                         "system.message(str.len(1,2,3,4,5,6,7,8,9,10,11,12,13,&t))\n"
+                         "&n = \"v\"\n"
+                         "both(&t, 7)\n"
+                         "system.message(&a \"/\" &v \"/\" two(\"x\", \"y\") \"/\" &c)\n"
+                         "event.end()\n"
+                         "function.both(&a, &b)\n"
+                         "    setn(&b)\n"
+                         "function.end()\n"
+                         "function.setn(_n)\n"
+                         "function.end()\n"
+                         "function.two(&c, , &d)\n"
+                         "    return(&c &d)\n"
+                         "function.end()\n");
+    EXPECT_EQ(o.output, "LLOx/11\n1\nhello world/7/xy/x\n");
+    ASSERT_EQ(o.errors.size(), 1u);
+    EXPECT_EQ(o.errors[0], MsgSyntax);
+}
+
 TEST(DecodedLines, CommandWordsFromGroupsAndReplacedHandlers)
 {
     ScriptHarness h;
