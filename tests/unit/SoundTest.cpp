@@ -88,7 +88,8 @@ std::vector<int16_t> read_samples(const std::string& path)
     std::ifstream f(path, std::ios::binary);
     std::vector<char> bytes((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
     std::vector<int16_t> samples(bytes.size() / 2);
-    std::memcpy(samples.data(), bytes.data(), samples.size() * 2);
+    if (!samples.empty())
+        std::memcpy(samples.data(), bytes.data(), samples.size() * 2);
     return samples;
 }
 
