@@ -121,7 +121,8 @@ std::string html_colour_text(std::string_view parameter)
     const std::string_view trimmed = trim_blanks(parameter);
     if (trimmed.empty())
         return std::string();
-    bool number = true;
+    // A number has at least one digit after its optional sign.
+    bool number = trimmed != "-";
     for (size_t i = 0; i < trimmed.size(); ++i)
         if (!(trimmed[i] >= '0' && trimmed[i] <= '9') && !(i == 0 && trimmed[i] == '-'))
             number = false;

@@ -277,6 +277,9 @@ TEST(BrowserText, RukCommandsAndSelectionText)
     EXPECT_EQ(weblib::normalise_selection_text("a\r\n\r\n\r\nb\r\nc"), "a\nb\nc");
     EXPECT_EQ(weblib::html_colour_text("255"), "#ff0000");
     EXPECT_EQ(weblib::html_colour_text("navy"), "navy");
+    // A lone sign is no number: it passes as text instead of ending the engine.
+    EXPECT_EQ(weblib::html_colour_text(" - "), "-");
+    EXPECT_EQ(weblib::html_colour_text("-1"), "#ffffff");
     // Nothing a script passes can end the string it becomes in a page script.
     EXPECT_EQ(weblib::js_string("a\"b\\c\n</script>"), "\"a\\\"b\\\\c\\n\\x3c/script>\"");
 }
