@@ -175,8 +175,10 @@ Result BrowserFamily::per_browser(Engine& e, int id)
 {
     BrowserSlot& slot = m_slots[size_t(id)];
     BrowserView& view = *slot.view;
-    const std::string& op = e.word(2);
-    const std::string& w3 = e.word(3);
+    // Copies: an immediate event that runs while the page answers splits
+    // commands of its own.
+    const std::string op = e.word(2);
+    const std::string w3 = e.word(3);
     if (op == "cancel") {
         slot.cancel = flag(e.param(1));
         return std::nullopt;
@@ -318,9 +320,9 @@ Result BrowserFamily::per_browser(Engine& e, int id)
 Result BrowserFamily::html(Engine& e, BrowserSlot& slot)
 {
     BrowserView& view = *slot.view;
-    const std::string& verb = e.word(3);
-    const std::string& object = e.word(4);
-    const std::string& detail = e.word(5);
+    const std::string verb = e.word(3);
+    const std::string object = e.word(4);
+    const std::string detail = e.word(5);
     auto property = [&](const char* name, const std::string& value) {
         std::optional<std::string_view> set;
         if (!value.empty())
@@ -333,8 +335,10 @@ Result BrowserFamily::html(Engine& e, BrowserSlot& slot)
         return property("bgColor", weblib::html_colour_text(e.param(1)));
     if (object == "link" && detail == "color") {
         const char* names[] = {"linkColor", "vlinkColor", "alinkColor"};
+        const std::string colours[] = {weblib::html_colour_text(e.param(1)), weblib::html_colour_text(e.param(2)),
+                                       weblib::html_colour_text(e.param(3))};
         for (int i = 0; i < 3; ++i)
-            property(names[i], weblib::html_colour_text(e.param(i + 1)));
+            property(names[i], colours[i]);
         return std::nullopt;
     }
     if (verb == "frompoint" && object == "attribute")
@@ -404,7 +408,7 @@ Result BrowserFamily::field(Engine& e, BrowserSlot& slot)
 Result BrowserFamily::selection(Engine& e, BrowserSlot& slot)
 {
     BrowserView& view = *slot.view;
-    const std::string& op = e.word(3);
+    const std::string op = e.word(3);
     if (op == "paste") {
         view.evaluate(weblib::script_paste(e.param(1), flag(e.param(2))));
         return std::nullopt;

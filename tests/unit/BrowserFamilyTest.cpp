@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 using namespace ruk;
 using ruk::test::ScriptHarness;
 
@@ -23,6 +25,7 @@ struct FakeView : BrowserView {
     std::vector<std::string> scripts;
     std::optional<std::string> answer;
     BrowserPicture picture;
+    std::function<void()> while_waiting; // the page's notes that arrive while the family waits
     bool alive() const override { return exists; }
     uint64_t handle() const override { return 77; }
     void set_visible(bool) override {}
@@ -42,6 +45,8 @@ struct FakeView : BrowserView {
     std::optional<std::string> evaluate(const std::string& code) override
     {
         scripts.push_back(code);
+        if (while_waiting)
+            while_waiting();
         return answer;
     }
     void run_script(const std::string& code) override { scripts.push_back(code); }
@@ -52,7 +57,12 @@ struct FakeView : BrowserView {
     void print(bool) override {}
     void save_as() override {}
     void show_properties() override {}
-    BrowserPicture grab() override { return picture; }
+    BrowserPicture grab() override
+    {
+        if (while_waiting)
+            while_waiting();
+        return picture;
+    }
 };
 
 struct FakeBrowsers : BrowserHost {
@@ -264,6 +274,27 @@ TEST_F(BrowserFamily, EventsCarryTheirDataAndImmediacy)
     EXPECT_TRUE(browsers.events->navigate_error(0, "", 404));
     h.drain();
     EXPECT_EQ(h.output(), "status [over a link]\n40/100\nerror 404\n");
+}
+
+// An immediate event that runs while the family waits for the page runs
+// commands of its own; the waiting command still answers from its own words.
+TEST_F(BrowserFamily, CommandsKeepTheirWordsAcrossEventsThatRunWhileThePageAnswers)
+{
+    load("");
+    const std::string title_event = "\nevent.end()\nevent.browser:titlechange()\n    system.message(\"title\")";
+    FakeView& view = *browsers.views[0];
+    view.while_waiting = [&] { browsers.events->title_change(0); };
+    view.answer = "picked";
+    EXPECT_EQ(run("    system.message(\"sel [\" browser.0.selection.get() \"]\")" + title_event),
+              "title\nsel [picked]\n");
+
+    view.scripts.clear();
+    view.answer.reset();
+    run("    browser.0.html.set.link.color(1, 2, 3)" + title_event);
+    ASSERT_EQ(view.scripts.size(), 3u);
+    EXPECT_NE(view.scripts[1].find("\"#020000\""), std::string::npos);
+    EXPECT_NE(view.scripts[2].find("\"#030000\""), std::string::npos);
+
 }
 
 TEST(BrowserText, RukCommandsAndSelectionText)
