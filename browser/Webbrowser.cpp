@@ -107,7 +107,9 @@ TfBrowser::TfBrowser(int id, QWidget* parent, QWebEngineProfile* profile, Browse
 
     m_page->set_navigation_check([this](const QUrl& url, bool main_frame) {
         const bool go_on = wBrowserBeforeNavigate2(url, main_frame);
-        if (!go_on)
+        // Only the page itself reports a failed load for a refused navigation;
+        // a frame's refusal must not hide the page's next real error.
+        if (!go_on && main_frame)
             ++m_refused;
         return go_on;
     });

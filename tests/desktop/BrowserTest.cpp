@@ -273,6 +273,20 @@ TEST(BrowserMail, MailLinksReachTheScriptAndNeverLoad)
     EXPECT_EQ(engine.out(), "ann@example.org mail.html\n");
 }
 
+TEST(BrowserErrors, AFrameCallingTheScriptDoesNotHideTheNextFailedLoad)
+{
+    TempRoot root;
+    root.write("frame/page.html", "<html><body><iframe src=\"ruk:framecall=1\"></iframe></body></html>");
+    root.write("frame/main.rks", "event.initialize()\n    browser.create(main)\n    browser.0.navigate(\"page.html\")\n"
+                                 "    browser.0.navigate(\"missing.html\")\nevent.end()\n"
+                                 "function.framecall(&p)\n    system.message(\"frame \" &p)\nfunction.end()\n"
+                                 "event.browser:navigate:error()\n"
+                                 "    system.message(\"error \" browser.status())\n    app.close()\nevent.end()\n");
+    EngineProcess engine({"--headless", "--timeout", "60", root.path() + "/frame"}, root.path());
+    EXPECT_EQ(engine.wait(60), 0);
+    EXPECT_EQ(engine.out(), "frame 1\nerror -6\n");
+}
+
 // Waits for "ready" and reads the engine's memory map.
 std::string maps_when_ready(EngineProcess& engine)
 {
