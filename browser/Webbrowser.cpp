@@ -106,6 +106,9 @@ TfBrowser::TfBrowser(int id, QWidget* parent, QWebEngineProfile* profile, Browse
     wBrowser->setContextMenuPolicy(Qt::NoContextMenu);
 
     m_page->set_navigation_check([this](const QUrl& url, bool main_frame) {
+        // The engine's own error page is no navigation of the page's.
+        if (m_error_page && main_frame && url.scheme() == QLatin1String("data"))
+            return true;
         const bool go_on = wBrowserBeforeNavigate2(url, main_frame);
         // Only the page itself reports a failed load for a refused navigation;
         // a frame's refusal must not hide the page's next real error.
@@ -130,6 +133,7 @@ TfBrowser::TfBrowser(int id, QWidget* parent, QWebEngineProfile* profile, Browse
     });
     connect(m_page, &QWebEnginePage::loadFinished, this, [this](bool ok) {
         m_busy = false;
+        m_error_page = false;
         post([this, ok] { wBrowserDocumentComplete(ok); });
     });
     connect(m_page, &QWebEnginePage::urlChanged, this,
@@ -207,6 +211,7 @@ void TfBrowser::wBrowserNavigateError(int status)
     if (m_events.navigate_error(m_id, std::string(), status))
         return;
     const QString address = m_failed_url.toString().toHtmlEscaped();
+    m_error_page = true;
     m_page->setHtml(QStringLiteral("<html><body style=\"font-family:sans-serif\"><h3>This page cannot be shown."
                                    "</h3><p>%1</p><p>Error %2</p></body></html>")
                         .arg(address)

@@ -76,6 +76,7 @@ private:
     std::unique_ptr<QPrinter> m_printer;
     bool m_busy = false;
     int m_refused = 0;          // refused navigations whose failed end is no error
+    bool m_error_page = false;  // the engine's own error page is loading
     int m_error_status = 0;     // the failure code of the load that is ending
     QUrl m_failed_url;          // and its address
 };

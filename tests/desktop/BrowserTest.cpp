@@ -287,6 +287,21 @@ TEST(BrowserErrors, AFrameCallingTheScriptDoesNotHideTheNextFailedLoad)
     EXPECT_EQ(engine.out(), "frame 1\nerror -6\n");
 }
 
+TEST(BrowserErrors, TheEnginesErrorPageIsNoNavigationOfThePage)
+{
+    TempRoot root;
+    root.write("error/main.rks", "event.initialize()\n    browser.create(main)\n    browser.0.navigate(\"missing.html\")\n"
+                                 "event.end()\n"
+                                 "event.browser:beforenavigate()\n    &u = browser.0.get.url()\n"
+                                 "    system.message(\"before \" str.left(&u, 5))\nevent.end()\n"
+                                 "event.browser:documentcomplete()\n    &u = browser.0.get.url()\n"
+                                 "    system.message(\"complete \" &u)\n    app.close()\nevent.end()\n");
+    EngineProcess engine({"--headless", "--timeout", "60", root.path() + "/error"}, root.path());
+    EXPECT_EQ(engine.wait(60), 0);
+    EXPECT_NE(engine.out().find("/missing.html\n"), std::string::npos) << engine.out();
+    EXPECT_EQ(engine.out().find("data:"), std::string::npos) << engine.out();
+}
+
 // Waits for "ready" and reads the engine's memory map.
 std::string maps_when_ready(EngineProcess& engine)
 {
