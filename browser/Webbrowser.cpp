@@ -168,7 +168,7 @@ void TfBrowser::place(const BrowserBounds& bounds, int32_t extra_width)
     wBrowser->setGeometry(-2, -2, bounds.width + 4 + extra_width, bounds.height + 4);
 }
 
-bool TfBrowser::wBrowserBeforeNavigate2(const QUrl& url, bool main_frame)
+bool TfBrowser::wBrowserBeforeNavigate2(const QUrl& url, bool main_frame, bool at_once)
 {
     // The engine's schemes and mail addresses keep the page's own spelling;
     // an ordinary address reads as the user would see it.
@@ -180,7 +180,10 @@ bool TfBrowser::wBrowserBeforeNavigate2(const QUrl& url, bool main_frame)
     const std::string frame = main_frame ? std::string() : std::string("frame");
     if (scheme == QLatin1String("ruk") || scheme == QLatin1String("mailto")) {
         // Always refused; the script hears of it once WebEngine is back.
-        post([this, text, frame] { m_events.before_navigate(m_id, text, frame); });
+        if (at_once)
+            m_events.before_navigate(m_id, text, frame);
+        else
+            post([this, text, frame] { m_events.before_navigate(m_id, text, frame); });
         return false;
     }
     return m_events.before_navigate(m_id, text, frame);
@@ -265,7 +268,7 @@ void TfBrowser::navigate(const std::string& url, const std::string& headers, boo
     const QString scheme = address.scheme().toLower();
     if (scheme == QLatin1String("ruk") || scheme == QLatin1String("mailto")) {
         // These never load: the script hears of them as of a page's link.
-        wBrowserBeforeNavigate2(address, true);
+        wBrowserBeforeNavigate2(address, true, true);
         return;
     }
     m_busy = true;

@@ -53,7 +53,9 @@ public:
 
 private:
     // The control's notifications.
-    bool wBrowserBeforeNavigate2(const QUrl& url, bool main_frame);
+    // `at_once`: the script itself asked (no WebEngine call is under way),
+    // so "ruk:" and "mailto:" addresses are heard before the command ends.
+    bool wBrowserBeforeNavigate2(const QUrl& url, bool main_frame, bool at_once = false);
     void wBrowserNavigateComplete2(const QUrl& url);
     void wBrowserDocumentComplete(bool ok);
     void wBrowserNavigateError(int status);

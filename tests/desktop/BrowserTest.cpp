@@ -302,6 +302,18 @@ TEST(BrowserErrors, TheEnginesErrorPageIsNoNavigationOfThePage)
     EXPECT_EQ(engine.out().find("data:"), std::string::npos) << engine.out();
 }
 
+TEST(BrowserCalls, AScriptNavigatingToARukAddressCallsTheFunctionBeforeGoingOn)
+{
+    TempRoot root;
+    root.write("call/main.rks", "event.initialize()\n    browser.create(main)\n"
+                                "    browser.0.navigate(\"ruk:play=track%201\")\n    system.message(\"after\")\n"
+                                "    app.close()\nevent.end()\n"
+                                "function.play(&p)\n    system.message(\"play \" &p)\nfunction.end()\n");
+    EngineProcess engine({"--headless", "--timeout", "60", root.path() + "/call"}, root.path());
+    EXPECT_EQ(engine.wait(60), 0);
+    EXPECT_EQ(engine.out(), "play track 1\nafter\n");
+}
+
 // Waits for "ready" and reads the engine's memory map.
 std::string maps_when_ready(EngineProcess& engine)
 {
