@@ -47,7 +47,18 @@ public:
     {
     }
 
-    Result handle(Engine& e);
+    // Runs one command. Views replaced while a command runs (an event during
+    // a page wait closed a browser's window and created another in its
+    // slot) stay alive until the outermost command has ended, because that
+    // command may still hold the old one.
+    Result handle(Engine& e)
+    {
+        ++m_depth;
+        Result result = handle_command(e);
+        if (--m_depth == 0)
+            m_retired.clear();
+        return result;
+    }
 
     // BrowserEvents
     bool before_navigate(int id, const std::string& url, const std::string& frame) override;
@@ -66,6 +77,7 @@ public:
     void set_right_click_mode_source(const int32_t* mode) { m_right_click_mode = mode; }
 
 private:
+    Result handle_command(Engine& e);
     Result create(Engine& e);
     Result per_browser(Engine& e, int id);
     Result html(Engine& e, BrowserSlot& slot);
@@ -91,6 +103,8 @@ private:
     WindowHost& m_windows;
     BitmapReferences& m_bitmaps;
     const int32_t* m_right_click_mode = nullptr;
+    int m_depth = 0;                                   // commands running, nested through events
+    std::vector<std::unique_ptr<BrowserView>> m_retired; // replaced views a running command may hold
     std::array<BrowserSlot, BrowserSlots> m_slots;
     int m_last_created = -1;
     std::string m_event_frame;
@@ -112,7 +126,7 @@ void BrowserFamily::place(BrowserSlot& slot, const BrowserBounds& bounds)
     slot.view->set_bounds(bounds, slot.scrollbar_visible ? 0 : scrollbar_width());
 }
 
-Result BrowserFamily::handle(Engine& e)
+Result BrowserFamily::handle_command(Engine& e)
 {
     const std::string& op = e.word(1);
     if (op == "isavailable")
@@ -162,6 +176,8 @@ Result BrowserFamily::create(Engine& e)
         parent = -1;
     }
     BrowserSlot& slot = m_slots[size_t(id)];
+    if (slot.view)
+        m_retired.push_back(std::move(slot.view));
     slot = BrowserSlot {};
     slot.view = m_host.create(id, parent, *this);
     if (!slot.view)

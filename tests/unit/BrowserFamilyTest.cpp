@@ -294,7 +294,27 @@ TEST_F(BrowserFamily, CommandsKeepTheirWordsAcrossEventsThatRunWhileThePageAnswe
     ASSERT_EQ(view.scripts.size(), 3u);
     EXPECT_NE(view.scripts[1].find("\"#020000\""), std::string::npos);
     EXPECT_NE(view.scripts[2].find("\"#030000\""), std::string::npos);
+}
 
+TEST_F(BrowserFamily, ACommandOutlivesItsBrowserBeingReplacedWhileThePageAnswers)
+{
+    // Browser 1's title event closes browser 0's window and creates a new
+    // browser, which takes slot 0, while a command on browser 0 waits for
+    // its page. The command finishes on the view it started with.
+    load("");
+    run("    browser.create(main)");
+    ASSERT_EQ(browsers.views.size(), 2u);
+    FakeView& first = *browsers.views[0];
+    first.while_waiting = [&] {
+        first.while_waiting = nullptr;
+        first.exists = false;
+        browsers.events->title_change(1);
+    };
+    EXPECT_EQ(run("    browser.0.html.set.link.color(1, 2, 3)\nevent.end()\nevent.browser:titlechange()\n"
+                  "    system.message(\"made \" browser.create(main))"),
+              "made 0\n");
+    ASSERT_EQ(browsers.views.size(), 3u);
+    EXPECT_EQ(browsers.views[2]->scripts.size(), 0u);
 }
 
 TEST(BrowserText, RukCommandsAndSelectionText)
