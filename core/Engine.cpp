@@ -174,7 +174,6 @@ Result Engine::eval_group(std::string_view inner, size_t open, size_t close)
         return var_read(inner.substr(1)).value_or(std::string());
     m_group_start = static_cast<int32_t>(open);
     m_group_end = static_cast<int32_t>(close);
-    m_spot_group = -1;
     return split_command(inner);
 }
 
@@ -185,7 +184,6 @@ Result Engine::run_line(std::string& buffer, bool execute)
     size_t from = 0;
     for (;;) {
         m_group_start = m_group_end = -1;
-        m_spot_group = -1;
         size_t close = buffer.find(tok::GroupClose, from);
         if (close == std::string::npos)
             break;
@@ -222,7 +220,7 @@ Result Engine::run_line(std::string& buffer, bool execute)
 // and name lookups are skipped. Whenever the decoded form stops describing
 // the buffer (a result holding group bytes, code loaded meanwhile, a buffer
 // changed under the line), the rest of the line runs as text.
-Result Engine::run_decoded(int32_t n, bool resume)
+Result Engine::run_decoded(int32_t n)
 {
     const uint32_t version = m_code.version();
     LineCode& code = m_code.decoded();
@@ -236,21 +234,9 @@ Result Engine::run_decoded(int32_t n, bool resume)
         m_group_shift.resize(static_cast<size_t>(group_count) + 1);
     m_group_shift[0] = 0;
     int32_t shift = 0; // how far earlier results have moved what follows them
-    uint32_t first = 0;
-    if (resume) {
-        // A return has put its value into group m_resume_group: go on after it.
-        const uint32_t k = static_cast<uint32_t>(m_resume_group);
-        for (uint32_t i = 0; i <= k; ++i)
-            m_group_shift[i] = m_resume_shifts[i];
-        shift = m_resume_shift;
-        m_group_shift[k + 1] = shift;
-        at = code.line(n) + m_resume_offset;
-        first = k + 1;
-    }
     CommandRecord c;
-    for (uint32_t k = first; k < group_count; ++k) {
+    for (uint32_t k = 0; k < group_count; ++k) {
         m_group_start = m_group_end = -1;
-        m_spot_group = -1;
         const GroupKind kind = static_cast<GroupKind>(at[0] >> 8);
         const int32_t before = m_group_shift[at[0] & 0xFF]; // how far this group's opening byte moved
         const uint32_t stored_open = at[1];
@@ -290,10 +276,7 @@ Result Engine::run_decoded(int32_t n, bool resume)
         if (split) {
             m_group_start = static_cast<int32_t>(open);
             m_group_end = static_cast<int32_t>(close);
-            m_spot_group = static_cast<int32_t>(k);
-            m_spot_offset = static_cast<uint32_t>(at - code.line(n));
             value = dispatch_decoded(c.head);
-            m_spot_group = -1;
         } else {
             value = eval_group(std::string_view(m_line).substr(open + 1, close - open - 1), open, close);
         }
@@ -319,7 +302,6 @@ Result Engine::run_decoded(int32_t n, bool resume)
             return run_line(m_line, true); // the result brought groups of its own
     }
     m_group_start = m_group_end = -1;
-    m_spot_group = -1;
     if (!(header & rec::HasCommand))
         return split_command(m_line);
     read_command(at, c);
@@ -327,31 +309,6 @@ Result Engine::run_decoded(int32_t n, bool resume)
     if (!assign_decoded(c, stored, m_line.size(), 0))
         return split_command(m_line); // reports the syntax error as it stands
     return dispatch_decoded(c.head);
-}
-
-void Engine::save_decoded_spot(CallFrame& frame) const
-{
-    frame.decoded_group = -1;
-    if (m_spot_group < 0 || m_group_start < 0)
-        return;
-    frame.decoded_group = m_spot_group;
-    frame.decoded_offset = m_spot_offset;
-    frame.code_version = m_code.version();
-    frame.shifts.assign(m_group_shift.begin(), m_group_shift.begin() + m_spot_group + 1);
-}
-
-void Engine::resume_decoded(const CallFrame& frame, std::string_view value)
-{
-    m_resume_line = -1;
-    if (frame.decoded_group < 0 || frame.code_version != m_code.version() || has_group_bytes(value))
-        return; // the rest of the line runs as text
-    const int32_t old_size = frame.group_end - frame.group_start + 1;
-    m_resume_line = frame.return_line;
-    m_resume_group = frame.decoded_group;
-    m_resume_offset = frame.decoded_offset;
-    m_resume_version = frame.code_version;
-    m_resume_shift = frame.shifts[static_cast<size_t>(frame.decoded_group)] + static_cast<int32_t>(value.size()) - old_size;
-    m_resume_shifts.assign(frame.shifts.begin(), frame.shifts.end());
 }
 
 // Makes a decoded command the current one: its words from the stored text,
@@ -431,18 +388,14 @@ void Engine::run_lines_impl(std::optional<size_t> until_depth)
         copy_text(m_line, m_code.line(m_pc).command);
         Result result;
         bool stored_text = true; // the buffer holds the stored line
-        m_resume_line = -1;
         do {
             m_rerun = false;
             // A line re-run after a function call took over is usually
             // rebuilt text; when it is still exactly the stored line (the
-            // first line of the function, say) it runs decoded too, and so
-            // does the rest of a line a return came back into.
-            const bool resume = m_resume_line == m_pc && m_resume_version == m_code.version();
-            m_resume_line = -1;
+            // first line of the function, say) it runs decoded too.
             if (m_decode && m_pc >= 0 && m_pc < m_code.line_count() && m_code.decoded().line(m_pc)
-                && (resume || stored_text || m_line == m_code.line(m_pc).command))
-                result = run_decoded(m_pc, resume);
+                && (stored_text || m_line == m_code.line(m_pc).command))
+                result = run_decoded(m_pc);
             else
                 result = run_line(m_line, true);
             m_abort = false;
@@ -528,8 +481,6 @@ bool Engine::run_event(std::string_view name, bool immediate, int window, bool u
         m_line = std::move(saved->line);
         m_group_start = saved->group_start;
         m_group_end = saved->group_end;
-        m_spot_group = -1;
-        m_resume_line = -1;
         m_abort = saved->abort;
         m_rerun = saved->rerun;
     }

@@ -168,12 +168,6 @@ public:
     int32_t group_end() const { return m_group_end; }
     void set_abort() { m_abort = true; }
     void set_rerun() { m_rerun = true; }
-    // Copies where the decoded line stood into a new call frame when the call
-    // came from one of its groups; leaves decoded_group at -1 otherwise.
-    void save_decoded_spot(CallFrame& frame) const;
-    // Called by a return that put `value` into the calling group: the line is
-    // re-run from the group after it when the frame allows that.
-    void resume_decoded(const CallFrame& frame, std::string_view value);
     // Set when the application is asked to end: the running event ends after
     // its current line, which clears the flag again.
     bool quit() const { return m_quit; }
@@ -187,7 +181,7 @@ private:
     struct SavedLine;
     void run_lines_impl(std::optional<size_t> until_depth);
     Result eval_group(std::string_view inner, size_t open, size_t close);
-    Result run_decoded(int32_t n, bool resume);
+    Result run_decoded(int32_t n);
     Result dispatch_decoded(uint16_t head);
     bool assign_decoded(const CommandRecord& c, const std::string& stored, size_t end, int32_t moved);
     void assign_result(const std::string& value);
@@ -211,17 +205,6 @@ private:
     Handler m_fallback;
     bool m_decode = true;
     std::vector<int32_t> m_group_shift; // reused by run_decoded
-    // The decoded group whose command is being dispatched (-1 for none) and
-    // where its record ends; a function called from there saves them.
-    int32_t m_spot_group = -1;
-    uint32_t m_spot_offset = 0;
-    // Set by a return that can go on decoded: the line, group and shifts.
-    int32_t m_resume_line = -1;
-    int32_t m_resume_group = -1;
-    uint32_t m_resume_offset = 0;
-    uint32_t m_resume_version = 0;
-    int32_t m_resume_shift = 0; // the text's move after the calling group
-    std::vector<int32_t> m_resume_shifts;
 
     int32_t m_pc = -1;
     std::string m_event_name;

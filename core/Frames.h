@@ -20,12 +20,6 @@ struct ForLoop {
 // written in (-1 when the call was the line's own command). A return puts the
 // value into that group and re-runs the line from there.
 //
-// When the calling group belonged to a decoded line, the frame also keeps
-// where the decoded walk stood (`decoded_group` >= 0): the position in the
-// line's record just past that group, the code version, and how far each
-// earlier group had moved the text. A return then goes on from the next
-// group without searching the rebuilt line again.
-//
 // It also remembers how many while and for loops were open when the call
 // was made. A function that returns from inside its own loops leaves them
 // open; the return closes exactly those, so that the caller's "while.end"
@@ -39,10 +33,6 @@ struct CallFrame {
     int32_t group_end = -1;
     size_t open_whiles = 0;
     size_t open_fors = 0;
-    int32_t decoded_group = -1;
-    uint32_t decoded_offset = 0;
-    uint32_t code_version = 0;
-    std::vector<int32_t> shifts; // keeps its room, like the texts
 };
 
 // The call frames in use, innermost last. A frame that is popped stays in

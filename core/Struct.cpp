@@ -320,7 +320,6 @@ Result keyword_return(Engine& e)
     } else {
         line.replace(static_cast<size_t>(frame.group_start),
                      static_cast<size_t>(frame.group_end - frame.group_start + 1), value);
-        e.resume_decoded(frame, value);
         e.set_rerun();
     }
     e.set_pc(frame.return_line);
@@ -358,7 +357,6 @@ Result call_script_function(Engine& e)
     copy_text(frame.saved_line, e.line_buffer());
     frame.group_start = e.group_start();
     frame.group_end = e.group_end();
-    e.save_decoded_spot(frame);
     frame.open_whiles = flow.whiles.size();
     frame.open_fors = flow.fors.size();
     if (!assign_plain_parameters(e, start)) {
@@ -397,7 +395,6 @@ bool call_function_external(Engine& e, std::string_view name, const std::vector<
     frame.return_line = return_line;
     frame.saved_line.clear();
     frame.group_start = frame.group_end = -1;
-    frame.decoded_group = -1;
     frame.open_whiles = flow.whiles.size();
     frame.open_fors = flow.fors.size();
     assign_parameters(e, start, given);
