@@ -104,43 +104,57 @@ TEST(DesktopDialogs, AnOpenDialogReturnsEveryChosenFile)
     EXPECT_EQ(h.output(), folder + "/out.txt 1\n");
 }
 
-TEST(DesktopClipboard, TextOneEngineSetsIsReadByAnother)
+namespace {
+
+// One engine puts something on the clipboard of the display and stays
+// (the clipboard's owner must live); once it printed `ready`, a second
+// engine reads the clipboard. The answer is what the second one printed.
+std::string read_what_another_engine_set(const std::string& setter_script, const std::string& ready,
+                                         const std::string& reader_script)
 {
     XvfbServer x;
+    if (!x.running())
+        return "no X server: " + x.error();
+    TempRoot root;
+    const std::string setter = root.write("setter.rks", setter_script);
+    const std::string reader = root.write("reader.rks", reader_script);
+    EngineProcess first({"--print-boxes", "--timeout", "60", setter}, root.path(), x.display());
+    if (!first.wait_for_line(ready, 30))
+        return "setter: " + first.out() + first.err();
+    EngineProcess second({"--print-boxes", "--timeout", "30", reader}, root.path(), x.display());
+    EXPECT_EQ(second.wait(40), 0) << second.err();
+    first.signal(SIGTERM);
+    EXPECT_EQ(first.wait(30), 0) << first.err();
+    return second.out() + second.err();
+}
+
+} // namespace
+
+TEST(DesktopClipboard, TextOneEngineSetsIsReadByAnother)
+{
     if (!XvfbServer::installed("Xvfb"))
         GTEST_SKIP() << "Xvfb is not installed";
-    ASSERT_TRUE(x.running()) << x.error();
-    TempRoot root;
-    const std::string setter = root.write("setter.rks", R"(
+    EXPECT_EQ(read_what_another_engine_set(R"(
 event.initialize()
     system.clipboard.set.text("shared words")
     system.message("set " system.clipboard.get.format())
 event.end()
-)");
-    const std::string reader = root.write("reader.rks", R"(
+)",
+                                           "set text", R"(
 event.initialize()
     system.message("got " system.clipboard.get.format() " " system.clipboard.get.text())
     app.close()
 event.end()
-)");
-    EngineProcess first({"--print-boxes", "--timeout", "60", setter}, root.path(), x.display());
-    ASSERT_TRUE(first.wait_for_line("set text", 30)) << first.out() << first.err();
-    EngineProcess second({"--print-boxes", "--timeout", "30", reader}, root.path(), x.display());
-    EXPECT_EQ(second.wait(40), 0) << second.err();
-    EXPECT_EQ(second.out(), "got text shared words\n") << second.err();
-    first.signal(SIGTERM);
-    EXPECT_EQ(first.wait(30), 0) << first.err();
+)"),
+              "got text shared words\n");
 }
 
 TEST(DesktopClipboard, APictureOneEngineSetsIsReadByAnother)
 {
-    XvfbServer x;
     if (!XvfbServer::installed("Xvfb"))
         GTEST_SKIP() << "Xvfb is not installed";
-    ASSERT_TRUE(x.running()) << x.error();
-    TempRoot root;
     // Left half red, one dark blue pixel in the bottom-right corner.
-    const std::string setter = root.write("setter.rks", R"(
+    EXPECT_EQ(read_what_another_engine_set(R"(
 event.initialize()
     draw.-1.size(6, 4)
     draw.-1.rect(0, 0, 3, 4, 255)
@@ -148,21 +162,15 @@ event.initialize()
     system.clipboard.set.image(-1)
     system.message("set " system.clipboard.get.format())
 event.end()
-)");
-    const std::string reader = root.write("reader.rks", R"(
+)",
+                                           "set bitmap", R"(
 event.initialize()
     system.clipboard.get.image(-4)
     system.message("got " system.clipboard.get.format() " " draw.-4.width() "x" draw.-4.height() " " draw.-4.getpixel(0, 0, 2, 3, 3, 0, 5, 3))
     app.close()
 event.end()
-)");
-    EngineProcess first({"--print-boxes", "--timeout", "60", setter}, root.path(), x.display());
-    ASSERT_TRUE(first.wait_for_line("set bitmap", 30)) << first.out() << first.err();
-    EngineProcess second({"--print-boxes", "--timeout", "30", reader}, root.path(), x.display());
-    EXPECT_EQ(second.wait(40), 0) << second.err();
-    EXPECT_EQ(second.out(), "got bitmap 6x4 255^^255^^0^^1193046\n") << second.err();
-    first.signal(SIGTERM);
-    EXPECT_EQ(first.wait(30), 0) << first.err();
+)"),
+              "got bitmap 6x4 255^^255^^0^^1193046\n");
 }
 
 TEST(DesktopClipboard, APictureBesideTextReadsAsABitmap)
