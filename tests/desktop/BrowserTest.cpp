@@ -17,6 +17,15 @@ using namespace ruk::test;
 
 namespace {
 
+// Runs the package folder `name` under `root` headless until it closes
+// itself, and answers what it printed.
+std::string run_folder(TempRoot& root, const std::string& name)
+{
+    EngineProcess engine({"--headless", "--timeout", "60", root.path() + "/" + name}, root.path());
+    EXPECT_EQ(engine.wait(60), 0) << engine.err();
+    return engine.out();
+}
+
 // The page the package carries: a red page whose links and fields the
 // script works through.
 const char* local_page = R"HTML(<html><head><title>Local</title></head>
@@ -268,9 +277,7 @@ TEST(BrowserMail, MailLinksReachTheScriptAndNeverLoad)
                                 "    &url = browser.0.get.url()\n"
                                 "    system.message(browser.0.get.mailto() \" \" str.right(&url, str.len(&url) - 9))\n"
                                 "    app.close()\nevent.end()\n");
-    EngineProcess engine({"--headless", "--timeout", "60", root.path() + "/mail"}, root.path());
-    EXPECT_EQ(engine.wait(60), 0);
-    EXPECT_EQ(engine.out(), "ann@example.org mail.html\n");
+    EXPECT_EQ(run_folder(root, "mail"), "ann@example.org mail.html\n");
 }
 
 TEST(BrowserErrors, AFrameCallingTheScriptDoesNotHideTheNextFailedLoad)
@@ -282,9 +289,7 @@ TEST(BrowserErrors, AFrameCallingTheScriptDoesNotHideTheNextFailedLoad)
                                  "function.framecall(&p)\n    system.message(\"frame \" &p)\nfunction.end()\n"
                                  "event.browser:navigate:error()\n"
                                  "    system.message(\"error \" browser.status())\n    app.close()\nevent.end()\n");
-    EngineProcess engine({"--headless", "--timeout", "60", root.path() + "/frame"}, root.path());
-    EXPECT_EQ(engine.wait(60), 0);
-    EXPECT_EQ(engine.out(), "frame 1\nerror -6\n");
+    EXPECT_EQ(run_folder(root, "frame"), "frame 1\nerror -6\n");
 }
 
 TEST(BrowserErrors, TheEnginesErrorPageIsNoNavigationOfThePage)
@@ -296,10 +301,9 @@ TEST(BrowserErrors, TheEnginesErrorPageIsNoNavigationOfThePage)
                                  "    system.message(\"before \" str.left(&u, 5))\nevent.end()\n"
                                  "event.browser:documentcomplete()\n    &u = browser.0.get.url()\n"
                                  "    system.message(\"complete \" &u)\n    app.close()\nevent.end()\n");
-    EngineProcess engine({"--headless", "--timeout", "60", root.path() + "/error"}, root.path());
-    EXPECT_EQ(engine.wait(60), 0);
-    EXPECT_NE(engine.out().find("/missing.html\n"), std::string::npos) << engine.out();
-    EXPECT_EQ(engine.out().find("data:"), std::string::npos) << engine.out();
+    const std::string out = run_folder(root, "error");
+    EXPECT_NE(out.find("/missing.html\n"), std::string::npos) << out;
+    EXPECT_EQ(out.find("data:"), std::string::npos) << out;
 }
 
 TEST(BrowserCalls, AScriptNavigatingToARukAddressCallsTheFunctionBeforeGoingOn)
@@ -309,9 +313,7 @@ TEST(BrowserCalls, AScriptNavigatingToARukAddressCallsTheFunctionBeforeGoingOn)
                                 "    browser.0.navigate(\"ruk:play=track%201\")\n    system.message(\"after\")\n"
                                 "    app.close()\nevent.end()\n"
                                 "function.play(&p)\n    system.message(\"play \" &p)\nfunction.end()\n");
-    EngineProcess engine({"--headless", "--timeout", "60", root.path() + "/call"}, root.path());
-    EXPECT_EQ(engine.wait(60), 0);
-    EXPECT_EQ(engine.out(), "play track 1\nafter\n");
+    EXPECT_EQ(run_folder(root, "call"), "play track 1\nafter\n");
 }
 
 // Waits for "ready" and reads the engine's memory map.
