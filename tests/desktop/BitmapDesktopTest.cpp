@@ -41,15 +41,7 @@ struct BitmapDesktop : ::testing::Test {
     }
 
     // The colour on the screen at (x, y), red in the low byte.
-    uint32_t screen_pixel(int px, int py)
-    {
-        XImage* image = XGetImage(display, DefaultRootWindow(display), px, py, 1, 1, AllPlanes, ZPixmap);
-        if (!image)
-            return 0xFFFFFFFF;
-        const unsigned long p = XGetPixel(image, 0, 0);
-        XDestroyImage(image);
-        return ((p >> 16) & 0xFF) | (p & 0xFF00) | ((p & 0xFF) << 16);
-    }
+    uint32_t screen_pixel(int px, int py) { return XvfbServer::root_pixel(display, px, py); }
 
     // Waits (bounded) until the check holds; false when it never did.
     static bool settles(const std::function<bool()>& check)

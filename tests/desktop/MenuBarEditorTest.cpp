@@ -53,11 +53,7 @@ struct MenuBarAndEditor : ::testing::Test {
         ASSERT_TRUE(x.running()) << x.error();
     }
 
-    int xdotool(const std::string& args)
-    {
-        std::string command = "DISPLAY=" + x.display() + " xdotool " + args + " >/dev/null 2>&1";
-        return std::system(command.c_str());
-    }
+    int xdotool(const std::string& args) { return x.xdotool(args); }
 };
 
 } // namespace

@@ -3,6 +3,7 @@
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
+#include <X11/Xutil.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -72,6 +73,22 @@ pid_t spawn(const std::vector<std::string>& argv, char** envp)
 }
 
 } // namespace
+
+int XvfbServer::xdotool(const std::string& args) const
+{
+    const std::string command = "DISPLAY=" + m_display + " xdotool " + args + " >/dev/null 2>&1";
+    return std::system(command.c_str());
+}
+
+uint32_t XvfbServer::root_pixel(Display* display, int x, int y)
+{
+    XImage* image = XGetImage(display, DefaultRootWindow(display), x, y, 1, 1, AllPlanes, ZPixmap);
+    if (!image)
+        return 0xFFFFFFFF;
+    const unsigned long p = XGetPixel(image, 0, 0);
+    XDestroyImage(image);
+    return ((p >> 16) & 0xFF) | (p & 0xFF00) | ((p & 0xFF) << 16);
+}
 
 bool XvfbServer::installed(const std::string& program)
 {

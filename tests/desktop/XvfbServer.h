@@ -1,6 +1,7 @@
 // A private X server for desktop tests: Xvfb on a free display, stopped by its process id.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <sys/types.h>
 #include <vector>
@@ -45,6 +46,12 @@ public:
     // manages windows (it has taken a probe window in). False when it is not installed or
     // did not come up; the reason is in error().
     bool start_window_manager(const std::string& program = "openbox", int timeout_ms = 10000);
+
+    // Runs `xdotool ARGS` on this server (output discarded); its exit status.
+    int xdotool(const std::string& args) const;
+    // The colour the screen shows at (x, y) on `display` (a connection to
+    // this server), red in the low byte; 0xFFFFFFFF when it cannot be read.
+    static uint32_t root_pixel(Display* display, int x, int y);
 
     // True when an executable of this name is in PATH.
     static bool installed(const std::string& program);
