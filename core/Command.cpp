@@ -18,11 +18,15 @@ Command::Command()
         p.reserve(13);
 }
 
-const std::string& Command::param(int n) const
+void Command::own_words()
 {
-    if (n < 1 || n > ParamCount)
-        return s_empty;
-    return m_params[static_cast<size_t>(n - 1)];
+    if (!m_shared_words)
+        return;
+    const std::string* shared = m_shared_words;
+    m_shared_words = nullptr;
+    for (int i = 0; i < WordCount; ++i)
+        copy_text(m_words[static_cast<size_t>(i)], i < m_shared_word_count ? std::string_view(shared[i]) : std::string_view());
+    m_used_words = WordCount;
 }
 
 int32_t Command::param_int(int n, int32_t fallback) const
@@ -100,6 +104,7 @@ bool Command::split_param_spans(std::string_view text, size_t list_start, SplitS
 
 void Command::assign_words(std::string_view text, uint32_t start, const uint16_t* ends, int count)
 {
+    m_shared_words = nullptr;
     uint32_t from = start;
     for (int i = 0; i < count; ++i) {
         const uint32_t end = ends[i];
@@ -160,6 +165,7 @@ bool Command::assign_param_list(std::string_view text, size_t list_start)
 
 void Command::assign_spans(std::string_view text, const Span* words, int word_count, const Span* params, int param_count)
 {
+    m_shared_words = nullptr;
     for (int i = 0; i < word_count; ++i)
         copy_text(m_words[static_cast<size_t>(i)], text.data() + words[i].pos, words[i].len);
     for (int i = word_count; i < m_used_words; ++i)
@@ -179,16 +185,16 @@ void Command::assign_param_spans(std::string_view text, const Span* params, int 
 
 std::string Command::describe() const
 {
-    std::string out = m_words[0];
-    for (int i = 1; i < WordCount && !m_words[static_cast<size_t>(i)].empty(); ++i) {
+    std::string out = word(0);
+    for (int i = 1; i < WordCount && !word(i).empty(); ++i) {
         out += '.';
-        out += m_words[static_cast<size_t>(i)];
+        out += word(i);
     }
     out += '(';
-    out += m_params[0];
-    for (int i = 1; i < ParamCount && !m_params[static_cast<size_t>(i)].empty(); ++i) {
+    out += param(1);
+    for (int n = 2; n <= ParamCount && !param(n).empty(); ++n) {
         out += ',';
-        out += m_params[static_cast<size_t>(i)];
+        out += param(n);
     }
     out += ')';
     return out;

@@ -65,13 +65,32 @@ public:
     // left alone. Returns false as split does.
     bool assign_param_list(std::string_view text, size_t list_start);
 
-    const std::string& word(int i) const { return m_words[static_cast<size_t>(i)]; }
+    // Makes the words texts kept elsewhere, without copying them: a decoded
+    // line's word list, which lives as long as the engine.
+    void use_words(const std::string* words, int count)
+    {
+        m_shared_words = words;
+        m_shared_word_count = count;
+    }
+
+    const std::string& word(int i) const
+    {
+        if (m_shared_words)
+            return i < m_shared_word_count ? m_shared_words[i] : s_empty;
+        return m_words[static_cast<size_t>(i)];
+    }
     // Parameter n, counted from 1; an empty text outside 1..13.
-    const std::string& param(int n) const;
+    const std::string& param(int n) const
+    {
+        if (n < 1 || n > ParamCount)
+            return s_empty;
+        return m_params[static_cast<size_t>(n - 1)];
+    }
     int32_t param_int(int n, int32_t fallback) const;
 
     void set_word(int i, std::string_view text)
     {
+        own_words();
         m_words[static_cast<size_t>(i)].assign(text);
         m_used_words = std::max(m_used_words, i + 1);
     }
@@ -87,10 +106,15 @@ public:
     std::string describe() const;
 
 private:
+    // Copies shared words into the command's own buffers.
+    void own_words();
+
     std::array<std::string, WordCount> m_words;
     std::array<std::string, ParamCount> m_params;
     int m_used_words = WordCount;   // words that may be non-empty
     int m_used_params = ParamCount; // parameters that may be non-empty
+    const std::string* m_shared_words = nullptr; // when set, the words instead of m_words
+    int m_shared_word_count = 0;
     static const std::string s_empty;
 };
 

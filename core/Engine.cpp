@@ -201,11 +201,14 @@ Result Engine::run_line(std::string& buffer, bool execute)
             return std::nullopt; // the buffer was replaced under us
         // A line never grows past the text ceiling: the value that would
         // take it there is an error and stands as an empty text.
-        if (value && buffer.size() - (close - open + 1) + value->size() > MaxTextLength) {
-            report_error(MsgTextTooLong);
-            value.reset();
+        std::string_view text;
+        if (value) {
+            if (buffer.size() - (close - open + 1) + value->size() > MaxTextLength)
+                report_error(MsgTextTooLong);
+            else
+                text = *value;
         }
-        buffer.replace(open, close - open + 1, value ? *value : std::string());
+        buffer.replace(open, close - open + 1, text);
         from = open;
     }
     if (!execute)
@@ -288,11 +291,13 @@ Result Engine::run_decoded(int32_t n)
         if (open > m_line.size() || close >= m_line.size())
             return std::nullopt; // the buffer was replaced under us
         const size_t old_size = close - open + 1;
-        if (value && m_line.size() - old_size + value->size() > MaxTextLength) {
-            report_error(MsgTextTooLong);
-            value.reset();
+        std::string_view text;
+        if (value) {
+            if (m_line.size() - old_size + value->size() > MaxTextLength)
+                report_error(MsgTextTooLong);
+            else
+                text = *value;
         }
-        const std::string_view text = value ? std::string_view(*value) : std::string_view();
         splice(m_line, open, old_size, text);
         shift += static_cast<int32_t>(text.size()) - static_cast<int32_t>(old_size);
         m_group_shift[k + 1] = shift;
@@ -318,7 +323,12 @@ Result Engine::run_decoded(int32_t n)
 // text as it stands, so that the error is reported as it always is.
 bool Engine::assign_decoded(const CommandRecord& c, const std::string& stored, size_t end, int32_t moved)
 {
-    m_cmd.assign_words(stored, c.word_start, c.word_ends, c.word_count);
+    if (c.pieces != rec::NoPieces) {
+        const Pieces& p = m_code.decoded().pieces(c.pieces);
+        m_cmd.use_words(p.words.get(), p.count);
+    } else {
+        m_cmd.assign_words(stored, c.word_start, c.word_ends, c.word_count);
+    }
     if (c.params_fixed) {
         m_cmd.assign_params(stored, c.list_start, c.param_ends, c.param_count);
         return true;

@@ -12,6 +12,10 @@ namespace {
 
 constexpr size_t MaxDecodedLength = 0xFFFF;
 constexpr size_t MaxDecodedGroups = 0xFF;
+// Bounds of the table of word lists: a script of many different ones
+// copies the words of those past it.
+constexpr size_t MaxPieces = 4096;
+constexpr size_t MaxPiecesBytes = 256 << 10;
 
 struct FoundGroup {
     uint32_t open;
@@ -102,7 +106,7 @@ void LineCode::build(const std::vector<CodeLine>& lines)
 size_t LineCode::memory_bytes() const
 {
     size_t bytes = sizeof(*this) + m_index.capacity() * sizeof(uint32_t) + m_stream.capacity() * sizeof(uint16_t)
-        + m_heads.capacity() * sizeof(Head);
+        + m_heads.capacity() * sizeof(Head) + m_pieces.capacity() * sizeof(Pieces) + m_pieces_bytes;
     for (const Head& h : m_heads)
         if (h.word.capacity() > std::string().capacity())
             bytes += h.word.capacity() + 1;
@@ -117,6 +121,31 @@ uint16_t LineCode::head_id(std::string_view word)
             return static_cast<uint16_t>(i);
     m_heads.push_back({std::string(word), 0, -1});
     return static_cast<uint16_t>(m_heads.size() - 1);
+}
+
+// The entry of a command's words, made on first sight. Scripts use few
+// different word lists, so the table stays small.
+uint16_t LineCode::pieces_id(std::string_view text, const SplitSpans& spans)
+{
+    const std::string_view key = text.substr(0, spans.list_start);
+    if (auto it = m_pieces_index.find(key); it != m_pieces_index.end())
+        return it->second;
+    // Each entry costs its strings, their spilled bytes and the key kept in the index.
+    size_t bytes = spans.word_count * sizeof(std::string) + key.size() + sizeof(std::string) + 32;
+    for (int i = 0; i < spans.word_count; ++i)
+        bytes += spans.words[static_cast<size_t>(i)].len > 15 ? spans.words[static_cast<size_t>(i)].len + 1 : 0;
+    if (m_pieces.size() >= MaxPieces || m_pieces_bytes + bytes > MaxPiecesBytes)
+        return rec::NoPieces;
+    Pieces p;
+    p.words = std::make_unique<std::string[]>(spans.word_count);
+    p.count = spans.word_count;
+    for (int i = 0; i < spans.word_count; ++i)
+        p.words[static_cast<size_t>(i)].assign(text.substr(spans.words[static_cast<size_t>(i)].pos, spans.words[static_cast<size_t>(i)].len));
+    m_pieces.push_back(std::move(p));
+    m_pieces_bytes += bytes;
+    const auto id = static_cast<uint16_t>(m_pieces.size() - 1);
+    m_pieces_index.emplace(std::string(key), id);
+    return id;
 }
 
 // Appends the record of one line. Returns false when the line must run as
@@ -207,6 +236,7 @@ bool LineCode::decode_command(std::string_view text, uint32_t offset, bool words
     m_stream.push_back(head);
     m_stream.push_back(counts);
     m_stream.push_back(static_cast<uint16_t>(offset + spans.list_start));
+    m_stream.push_back(pieces_id(text, spans));
     for (int i = 0; i < spans.word_count; ++i) {
         // The word's whole length, not the part that is kept: the next word
         // starts after it.

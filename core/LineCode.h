@@ -3,11 +3,13 @@
 
 #include <cstdint>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "core/Command.h"
+#include "core/StringMap.h"
 #include "core/VarStore.h"
 
 namespace ruk {
@@ -24,8 +26,8 @@ struct CodeLine;
 //   group:    kind << 8 | first inner group, open, close,
 //             then a slot (Variable) or a command record (Command)
 //   command:  head, word count | parameter count << 3 | ParamsFixed,
-//             list start, the end of each word, the end of each parameter
-//             (only when the parameters are fixed)
+//             list start, pieces, the end of each word, the end of each
+//             parameter (only when the parameters are fixed)
 //
 // Groups are listed innermost, leftmost first, the order the engine
 // evaluates them; the groups nested in group k are the ones numbered
@@ -36,6 +38,12 @@ struct CodeLine;
 // fixed when no group stands before its parameter list; its parameters are
 // fixed too when no group stands in them, otherwise they are split again from
 // the rebuilt text, from the list start, which no group can move.
+//
+// "pieces" names the command's words as ready texts in a table kept for the
+// engine's life, so that running the command copies no word: equal word
+// lists share one entry, and code loaded later finds the entries made
+// before. The table is bounded; a command that finds it full has NoPieces
+// and copies its words each time.
 //
 // A function declaration whose parameters are all plain names (at most 60
 // characters) is followed by a slot for each of them (HasParamSlots), so
@@ -50,6 +58,7 @@ inline constexpr uint16_t HasTarget = 0x200;
 inline constexpr uint16_t HasParamSlots = 0x400;
 inline constexpr uint16_t ParamsFixed = 0x80;
 inline constexpr size_t SlotUnits = 4;
+inline constexpr uint16_t NoPieces = 0xFFFF;
 } // namespace rec
 
 enum class GroupKind : uint8_t {
@@ -74,6 +83,7 @@ inline void store_slot(uint16_t* at, const VarSlot& slot)
 // its words end and, when fixed, where its parameters end.
 struct CommandRecord {
     uint16_t head = 0;
+    uint16_t pieces = rec::NoPieces;
     uint32_t list_start = 0;
     uint32_t word_start = 0; // where the command starts in the stored text
     bool params_fixed = false;
@@ -89,10 +99,11 @@ inline const uint16_t* read_command(const uint16_t* at, CommandRecord& out)
     out.head = at[0];
     const uint16_t counts = at[1];
     out.list_start = at[2];
+    out.pieces = at[3];
     out.word_count = static_cast<uint8_t>(counts & 0x7);
     out.param_count = static_cast<uint8_t>((counts >> 3) & 0xF);
     out.params_fixed = (counts & rec::ParamsFixed) != 0;
-    out.word_ends = at + 3;
+    out.word_ends = at + 4;
     out.param_ends = out.word_ends + out.word_count;
     return out.param_ends + (out.params_fixed ? out.param_count : 0);
 }
@@ -105,7 +116,14 @@ struct Head {
     int32_t handler = -1; // entry in the dispatcher's table, -1: the function call
 };
 
-// Built by the code store when code is loaded and rebuilt with it.
+// A command's words.
+struct Pieces {
+    std::unique_ptr<std::string[]> words;
+    int count = 0;
+};
+
+// Built by the code store when code is loaded and rebuilt with it; the
+// pieces stay (see above).
 class LineCode {
 public:
     static constexpr uint32_t NotDecoded = UINT32_MAX;
@@ -120,6 +138,7 @@ public:
         return at == NotDecoded ? nullptr : m_stream.data() + at;
     }
     Head& head(uint16_t id) { return m_heads[id]; }
+    const Pieces& pieces(uint16_t id) const { return m_pieces[id]; }
 
     // Bytes the decoded form takes, tables and their spare room included.
     size_t memory_bytes() const;
@@ -128,10 +147,14 @@ private:
     bool decode(const CodeLine& line);
     bool decode_command(std::string_view text, uint32_t offset, bool words_only);
     uint16_t head_id(std::string_view word);
+    uint16_t pieces_id(std::string_view text, const SplitSpans& spans);
 
     std::vector<uint32_t> m_index; // per line: where its record starts, or NotDecoded
     std::vector<uint16_t> m_stream;
     std::vector<Head> m_heads;
+    std::vector<Pieces> m_pieces;             // never shrinks: commands running may point into it
+    StringMap<uint16_t> m_pieces_index;
+    size_t m_pieces_bytes = 0;
 };
 
 } // namespace ruk

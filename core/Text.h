@@ -65,6 +65,13 @@ inline void copy_text(std::string& out, const char* data, size_t size)
         out.resize(size);
         return;
     }
+#if defined(__cpp_lib_string_resize_and_overwrite)
+    // The length is set without a call into the library.
+    out.resize_and_overwrite(size, [data, size](char* to, size_t) {
+        copy_bytes(to, data, size);
+        return size;
+    });
+#else
     if (size <= old) {
         copy_bytes(buffer, data, size);
         out.resize(size);
@@ -72,6 +79,7 @@ inline void copy_text(std::string& out, const char* data, size_t size)
     }
     copy_bytes(buffer, data, old);
     out.append(data + old, size - old);
+#endif
 }
 inline void copy_text(std::string& out, std::string_view text)
 {

@@ -68,3 +68,26 @@ TEST(Command, LongParametersGrow)
     ASSERT_TRUE(c.split(compiled("s(") + big + compiled(")")));
     EXPECT_EQ(c.param(1).size(), big.size());
 }
+
+TEST(Command, SharedWordsAndChangesToThem)
+{
+    // Words kept elsewhere read as the command's own; changing one of them
+    // copies the rest first, and a later split replaces them all.
+    const std::string words[] = {"str", "sub"};
+    Command c;
+    ASSERT_TRUE(c.split(compiled("old.one.two.three(a,b)")));
+    c.use_words(words, 2);
+    EXPECT_EQ(c.word(1), "sub");
+    EXPECT_EQ(c.word(2), "");
+    EXPECT_EQ(c.describe(), "str.sub(a,b)");
+
+    Command copy = c;
+    copy.set_word(2, "x");
+    EXPECT_EQ(copy.describe(), "str.sub.x(a,b)");
+    EXPECT_EQ(copy.word(3), ""); // nothing left over from the old split
+    EXPECT_EQ(words[1], "sub");
+    EXPECT_EQ(c.describe(), "str.sub(a,b)");
+
+    ASSERT_TRUE(c.split(compiled("w.v(p)")));
+    EXPECT_EQ(c.describe(), "w.v(p)");
+}

@@ -149,6 +149,32 @@ TEST(DecodedLines, CommandWordsFromGroupsAndReplacedHandlers)
     EXPECT_EQ(h.errors().size(), 1u);
 }
 
+TEST(DecodedLines, ManyDifferentCommandsAndCodeLoadedUnderACommand)
+{
+    // More different word lists than the table of ready words holds: the
+    // ones past it copy their words, with the same results.
+    std::string source = "event.initialize()\n&v = 0\n";
+    for (int i = 0; i < 5000; ++i)
+        source += "var.inc.k" + std::to_string(i) + "(v, " + std::to_string(i % 3) + ")\n";
+    source += "system.message(&v)\nevent.end()\n";
+    EXPECT_EQ(run_both(source).output, "4999\n");
+
+    // A family that loads other code while it still reads its own words
+    // and parameters: they stay readable (the sanitizer build checks).
+    ScriptHarness h;
+    std::string read;
+    h.engine().register_family("reload", [&read](Engine& e) -> Result {
+        const std::string& word = e.word(1);
+        const std::string& param = e.param(1);
+        e.code().load_text(compiled("event.initialize()\nother.thing(q)\nevent.end()\n"));
+        read = word + param;
+        return std::nullopt;
+    });
+    h.load_compiled(compiled("event.initialize()\nreload.words(and parameters)\nevent.end()\n"));
+    h.run();
+    EXPECT_EQ(read, "wordsand parameters");
+}
+
 TEST(DecodedLines, LongSumsTakeLinearTime)
 {
     // 400,000 items: the old evaluator shifted the item list at every step
