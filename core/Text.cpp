@@ -288,17 +288,41 @@ bool is_int_expression(std::string_view text)
 
 std::string int_to_text(int64_t value)
 {
+    // Two digits at a time from a table of the pairs 00 to 99.
+    static constexpr char Pairs[] = "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+                                    "4041424344454647484950515253545556575859606162636465666768697071727374757677787980"
+                                    "81828384858687888990919293949596979899";
     char digits[24];
-    char* end = digits + sizeof digits;
+    char* const end = digits + sizeof digits;
     char* p = end;
     uint64_t magnitude = value < 0 ? 0 - static_cast<uint64_t>(value) : static_cast<uint64_t>(value);
-    do {
-        *--p = static_cast<char>('0' + magnitude % 10);
-        magnitude /= 10;
-    } while (magnitude);
+    while (magnitude >= 100) {
+        const size_t pair = static_cast<size_t>(magnitude % 100) * 2;
+        magnitude /= 100;
+        p -= 2;
+        p[0] = Pairs[pair];
+        p[1] = Pairs[pair + 1];
+    }
+    if (magnitude >= 10) {
+        p -= 2;
+        p[0] = Pairs[magnitude * 2];
+        p[1] = Pairs[magnitude * 2 + 1];
+    } else {
+        *--p = static_cast<char>('0' + magnitude);
+    }
     if (value < 0)
         *--p = '-';
-    return std::string(p, static_cast<size_t>(end - p));
+    const size_t size = static_cast<size_t>(end - p);
+#if defined(__cpp_lib_string_resize_and_overwrite)
+    std::string text;
+    text.resize_and_overwrite(size, [p](char* to, size_t n) {
+        std::memcpy(to, p, n);
+        return n;
+    });
+    return text;
+#else
+    return std::string(p, size);
+#endif
 }
 
 std::string flag_to_text(bool flag)

@@ -86,6 +86,10 @@ TEST(ResultText, Numbers)
     EXPECT_EQ(int_to_text(0), "0");
     EXPECT_EQ(int_to_text(-15), "-15");
     EXPECT_EQ(int_to_text(INT32_MIN), "-2147483648");
+    // Digits are written two at a time: odd and even lengths, pairs with a zero.
+    for (int64_t v : {int64_t(7), int64_t(10), int64_t(99), int64_t(100), int64_t(1005), int64_t(-90807), INT64_MAX})
+        EXPECT_EQ(int_to_text(v), std::to_string(v)) << v;
+    EXPECT_EQ(int_to_text(INT64_MIN), "-9223372036854775808");
     EXPECT_EQ(flag_to_text(true), "1");
     EXPECT_EQ(show_tokens(std::string("a\x8E" "b\x8F" "c\x8E\x0E" "d\x0F\x90", 10)), "a.b(c.[d])");
 }
