@@ -315,9 +315,11 @@ std::string int_to_text(int64_t value)
     const size_t size = static_cast<size_t>(end - p);
 #if defined(__cpp_lib_string_resize_and_overwrite)
     std::string text;
-    text.resize_and_overwrite(size, [p](char* to, size_t n) {
-        std::memcpy(to, p, n);
-        return n;
+    // The second argument may exceed the size asked for (the room made), so
+    // the size itself is what is written and returned.
+    text.resize_and_overwrite(size, [p, size](char* to, size_t) {
+        std::memcpy(to, p, size);
+        return size;
     });
     return text;
 #else
