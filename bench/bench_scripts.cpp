@@ -3,7 +3,7 @@
 //   bench_scripts [RUKC] [--rounds N]
 //
 // RUKC defaults to the rukc built beside this program. Each workload runs
-// N times (default 3) and the best time counts; CPU time (user + system of
+// N times (default 5) and the best time counts; CPU time (user + system of
 // the child) is what the ratio compares, because wall time on a shared
 // machine mostly measures the other processes. The memory of the decoded
 // form of a 10,000-line script is printed at the end.
@@ -14,6 +14,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -123,19 +124,18 @@ Timing run_process(const std::vector<std::string>& args, const std::vector<std::
     return t;
 }
 
-Timing best_of(int rounds, const std::vector<std::string>& args, const std::vector<std::string>& env = {})
+// Keeps the lower CPU and wall times of the runs so far; a run that failed
+// makes the whole result a failure.
+void keep_best(Timing& best, const Timing& t, bool first)
 {
-    Timing best;
-    for (int r = 0; r < rounds; ++r) {
-        Timing t = run_process(args, env);
-        if (t.cpu < 0)
-            return t;
-        if (best.cpu < 0 || t.cpu < best.cpu)
-            best.cpu = t.cpu;
-        if (best.wall < 0 || t.wall < best.wall)
-            best.wall = t.wall;
+    if (first) {
+        best = t;
+    } else if (best.cpu < 0 || t.cpu < 0) {
+        best = Timing{};
+    } else {
+        best.cpu = std::min(best.cpu, t.cpu);
+        best.wall = std::min(best.wall, t.wall);
     }
-    return best;
 }
 
 void write_file(const fs::path& path, const std::string& text)
@@ -180,7 +180,7 @@ void report_decoded_memory()
 int main(int argc, char** argv)
 {
     std::string rukc = (fs::read_symlink("/proc/self/exe").parent_path() / "rukc").string();
-    int rounds = 3;
+    int rounds = 5;
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
         if (a == "--rounds" && i + 1 < argc)
@@ -201,9 +201,15 @@ int main(int argc, char** argv)
         ++k;
         write_file(script, w.script);
         write_file(tcl, w.tcl);
-        Timing engine = best_of(rounds, {rukc, "run", script.string()});
-        Timing plain = best_of(rounds, {rukc, "run", script.string()}, {"RUK_NO_DECODE=1"});
-        Timing tclsh = have_tcl ? best_of(rounds, {"tclsh", tcl.string()}) : Timing{};
+        // Rounds alternate between the programs, so that a busy moment of
+        // the machine falls on all of them alike.
+        Timing engine, plain, tclsh;
+        for (int r = 0; r < rounds; ++r) {
+            keep_best(engine, run_process({rukc, "run", script.string()}), r == 0);
+            keep_best(plain, run_process({rukc, "run", script.string()}, {"RUK_NO_DECODE=1"}), r == 0);
+            if (have_tcl)
+                keep_best(tclsh, run_process({"tclsh", tcl.string()}), r == 0);
+        }
         std::printf("%-30s %10.3f %10.3f", w.name, engine.cpu, plain.cpu);
         if (tclsh.cpu > 0) {
             double ratio = engine.cpu / tclsh.cpu;
