@@ -1,128 +1,36 @@
 // Lines, rectangles, ellipses, polygons, text and icons painted straight into a bitmap's own rows.
 #include "graphics/Canvas.h"
 
-#include <QCoreApplication>
-#include <QFont>
-#include <QFontMetrics>
-#include <QGuiApplication>
-#include <QImage>
-#include <QPainter>
-#include <QPolygon>
-#include <QStringDecoder>
-
-#include <algorithm>
+#include "graphics/PainterModule.h"
 
 namespace ruk {
 
-namespace {
-
-// The bitmap's memory as an image, without a copy: 24-bit rows are
-// blue-green-red bytes (Format_BGR888), 32-bit rows little-endian
-// 0xXXRRGGBB words (Format_RGB32, whose painting sets the fourth byte to
-// 255). A null image for an empty bitmap.
-QImage wrap(Bitmap& bitmap)
+CanvasPainter* Canvas::painter() const
 {
-    if (bitmap.empty())
-        return QImage();
-    const QImage::Format format = bitmap.bytes_per_pixel() == 4 ? QImage::Format_RGB32 : QImage::Format_BGR888;
-    return QImage(bitmap.row(0), bitmap.width(), bitmap.height(), qsizetype(bitmap.stride()), format);
+    return m_shared ? PainterModule::shared().painter() : m_painter;
 }
 
-QColor qt_colour(uint32_t colour) { return QColor(colour_red(colour), colour_green(colour), colour_blue(colour)); }
-
-// A pen of the state's colour. Widths up to 1 are the one-pixel pen; a line
-// then leaves out its end point, as the classic line drawing does. Wider
-// pens have round ends and joins.
-QPen make_pen(const CanvasState& state, bool for_line)
+std::optional<PaintSurface> Canvas::surface() const
 {
-    QPen pen(qt_colour(state.pen_colour));
-    if (state.pen_width <= 1) {
-        pen.setWidth(0);
-        pen.setCapStyle(for_line ? Qt::FlatCap : Qt::SquareCap);
-    } else {
-        pen.setWidth(state.pen_width);
-        pen.setCapStyle(Qt::RoundCap);
-        pen.setJoinStyle(Qt::RoundJoin);
-    }
-    return pen;
+    if (m_bitmap.empty())
+        return std::nullopt;
+    CanvasPainter* p = painter();
+    if (!p)
+        return std::nullopt;
+    return PaintSurface{m_bitmap.row(0), m_bitmap.width(), m_bitmap.height(), m_bitmap.stride(),
+                        m_bitmap.bytes_per_pixel()};
 }
-
-void prepare(QPainter& painter)
-{
-    painter.setRenderHint(QPainter::Antialiasing, false);
-    painter.setRenderHint(QPainter::TextAntialiasing, false);
-    painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
-}
-
-// Script bytes as text: UTF-8 when they are valid UTF-8, else Windows-1252.
-QString script_text(std::string_view text)
-{
-    QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
-    QString decoded = utf8.decode(QByteArrayView(text.data(), qsizetype(text.size())));
-    if (!utf8.hasError())
-        return decoded;
-    static const char16_t High[32] = {
-        0x20AC, 0xFFFD, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-        0x2039, 0x0152, 0xFFFD, 0x017D, 0xFFFD, 0xFFFD, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-        0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0xFFFD, 0x017E, 0x0178,
-    };
-    QString out;
-    out.reserve(qsizetype(text.size()));
-    for (char byte : text) {
-        auto c = static_cast<unsigned char>(byte);
-        out += QChar(c >= 0x80 && c < 0xA0 ? High[c - 0x80] : char16_t(c));
-    }
-    return out;
-}
-
-QFont make_font(const FontChoice& choice)
-{
-    QFont font;
-    if (!choice.face.empty())
-        font.setFamily(QString::fromUtf8(choice.face.data(), qsizetype(choice.face.size())));
-    else
-        font.setStyleHint(QFont::SansSerif);
-    const int32_t pixels = std::clamp(choice.pixel_size, 1, 2000);
-    font.setPixelSize(pixels);
-    font.setWeight(QFont::Weight(std::clamp(choice.weight, 1, 1000)));
-    font.setItalic(choice.italic);
-    font.setUnderline(choice.underline);
-    font.setStrikeOut(choice.strike_out);
-    // A character width is an average width; a face's average is about half
-    // its em, which the stretch factor (100 = the face's own) scales.
-    if (choice.char_width > 0)
-        font.setStretch(std::clamp(int(int64_t(choice.char_width) * 200 / pixels), 1, 4000));
-    font.setStyleStrategy(QFont::NoAntialias);
-    return font;
-}
-
-} // namespace
 
 bool Canvas::fonts_available()
 {
-    if (qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
-        return true;
-    if (QCoreApplication::instance())
-        return false;
-    // Lives as long as the process: fonts handed out keep referring to it.
-    static int argc = 3;
-    static char name[] = "rukengine";
-    static char option[] = "-platform";
-    static char platform[] = "offscreen";
-    static char* argv[] = {name, option, platform, nullptr};
-    new QGuiApplication(argc, argv);
-    return true;
+    CanvasPainter* p = PainterModule::shared().painter();
+    return p && p->fonts_available();
 }
 
 void Canvas::line_to(int32_t x, int32_t y)
 {
-    QImage image = wrap(m_bitmap);
-    if (!image.isNull()) {
-        QPainter painter(&image);
-        prepare(painter);
-        painter.setPen(make_pen(m_state, true));
-        painter.drawLine(m_state.pen_x, m_state.pen_y, x, y);
-    }
+    if (std::optional<PaintSurface> s = surface())
+        painter()->line(*s, m_state, x, y);
     m_state.pen_x = x;
     m_state.pen_y = y;
 }
@@ -130,87 +38,64 @@ void Canvas::line_to(int32_t x, int32_t y)
 void Canvas::shape(Shape shape, int32_t left, int32_t top, int32_t right, int32_t bottom, int32_t corner_w,
                    int32_t corner_h)
 {
-    QImage image = wrap(m_bitmap);
-    if (image.isNull() || right - left < 1 || bottom - top < 1)
+    if (right - left < 1 || bottom - top < 1)
         return;
-    QPainter painter(&image);
-    prepare(painter);
-    painter.setPen(make_pen(m_state, false));
-    if (m_state.brush_clear)
-        painter.setBrush(Qt::NoBrush);
-    else
-        painter.setBrush(qt_colour(m_state.brush_colour));
-    // One pixel less than the box: the pen covers the box's last column and row.
-    const QRect box(left, top, right - left - 1, bottom - top - 1);
-    if (shape == Shape::Ellipse)
-        painter.drawEllipse(box);
-    else if (corner_w > 0 && corner_h > 0)
-        painter.drawRoundedRect(box, corner_w / 2.0, corner_h / 2.0, Qt::AbsoluteSize);
-    else
-        painter.drawRect(box);
+    if (std::optional<PaintSurface> s = surface())
+        painter()->shape(*s, m_state, shape, left, top, right, bottom, corner_w, corner_h);
 }
 
 void Canvas::fill(int32_t left, int32_t top, int32_t right, int32_t bottom)
 {
-    QImage image = wrap(m_bitmap);
-    if (image.isNull() || right <= left || bottom <= top)
+    if (right <= left || bottom <= top)
         return;
-    QPainter painter(&image);
-    painter.fillRect(QRect(left, top, right - left, bottom - top), qt_colour(m_state.brush_colour));
+    if (std::optional<PaintSurface> s = surface())
+        painter()->fill(*s, m_state.brush_colour, left, top, right, bottom);
 }
 
 void Canvas::polygon(const std::vector<Point>& points, bool closed)
 {
-    QImage image = wrap(m_bitmap);
-    if (image.isNull() || points.empty())
+    if (points.empty())
         return;
-    QPolygon polygon;
-    polygon.reserve(qsizetype(points.size()));
-    for (const Point& p : points)
-        polygon << QPoint(p.x, p.y);
-    QPainter painter(&image);
-    prepare(painter);
-    painter.setPen(make_pen(m_state, !closed));
-    if (closed) {
-        painter.setBrush(m_state.brush_clear ? QBrush(Qt::NoBrush) : QBrush(qt_colour(m_state.brush_colour)));
-        painter.drawPolygon(polygon, Qt::OddEvenFill);
-    } else {
-        painter.drawPolyline(polygon);
-    }
+    if (std::optional<PaintSurface> s = surface())
+        painter()->polygon(*s, m_state, points, closed);
 }
 
 Canvas::TextSize Canvas::measure(std::string_view text) const
 {
-    if (!fonts_available())
-        return {};
-    QFontMetrics metrics(make_font(m_state.font));
-    return {metrics.horizontalAdvance(script_text(text)), metrics.height()};
+    CanvasPainter* p = painter();
+    return p ? p->measure(m_state.font, text) : TextSize{};
 }
 
 void Canvas::text(int32_t x, int32_t y, std::string_view text)
 {
-    QImage image = wrap(m_bitmap);
-    if (image.isNull() || text.empty() || !fonts_available())
+    if (text.empty())
         return;
-    const QFont font = make_font(m_state.font);
-    QPainter painter(&image);
-    prepare(painter);
-    painter.setFont(font);
-    painter.setPen(qt_colour(m_state.font.colour));
-    painter.translate(x, y);
-    if (m_state.font.angle_tenths != 0)
-        painter.rotate(-m_state.font.angle_tenths / 10.0);
-    painter.drawText(0, QFontMetrics(font).ascent(), script_text(text));
+    if (std::optional<PaintSurface> s = surface())
+        painter()->text(*s, m_state.font, x, y, text);
 }
 
-void Canvas::picture(const QImage& picture, int32_t x, int32_t y)
+std::optional<IconPicture> Canvas::read_icon(const std::string& path, int32_t width, int32_t height)
 {
-    QImage image = wrap(m_bitmap);
-    if (image.isNull() || picture.isNull())
+    if (width <= 0 || height <= 0 || width > Bitmap::MaxSide || height > Bitmap::MaxSide)
+        return std::nullopt;
+    CanvasPainter* p = PainterModule::shared().painter();
+    if (!p)
+        return std::nullopt;
+    std::optional<IconPicture> icon = p->read_icon(path.c_str(), width, height);
+    // The module promises the size asked for; anything else is not drawn.
+    if (icon && (icon->width != width || icon->height != height ||
+                 icon->pixels.size() != size_t(width) * size_t(height)))
+        return std::nullopt;
+    return icon;
+}
+
+void Canvas::picture(const IconPicture& picture, int32_t x, int32_t y)
+{
+    if (picture.width <= 0 || picture.height <= 0 ||
+        picture.pixels.size() != size_t(picture.width) * size_t(picture.height))
         return;
-    QPainter painter(&image);
-    painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
-    painter.drawImage(x, y, picture);
+    if (std::optional<PaintSurface> s = surface())
+        painter()->picture(*s, picture, x, y);
 }
 
 } // namespace ruk

@@ -2,20 +2,24 @@
 #pragma once
 
 #include "graphics/Bitmap.h"
+#include "graphics/CanvasPainter.h"
 #include "graphics/CanvasState.h"
 
 #include <cstdint>
+#include <optional>
+#include <string>
 #include <string_view>
 #include <vector>
 
-class QImage;
-
 namespace ruk {
 
-// The canvas paints with Qt's painter on an image that wraps the bitmap's
-// pixel memory as it stands (24-bit rows as blue-green-red bytes, 32-bit rows
-// as blue-green-red-x words), so a command costs no copy and colours are
-// exact. Painting is aliased, so results are the same on every run.
+// The canvas hands the bitmap's pixel memory as it stands (24-bit rows as
+// blue-green-red bytes, 32-bit rows as blue-green-red-x words) to the
+// painter of the canvas module, so a command costs no copy and colours are
+// exact. Painting is aliased, so results are the same on every run. The
+// module is opened by the first canvas that paints or measures
+// (`PainterModule`); where it cannot be opened, nothing is painted, text
+// measures 0 x 0 and fonts are not available.
 //
 // Shapes follow the classic desktop rules: a box (left, top, right, bottom)
 // covers the columns left to right - 1 and the rows top to bottom - 1; a line
@@ -29,17 +33,17 @@ namespace ruk {
 // resized while a canvas on it is in use.
 class Canvas {
 public:
-    struct Point {
-        int32_t x = 0;
-        int32_t y = 0;
-    };
-    struct TextSize {
-        int32_t width = 0;
-        int32_t height = 0;
-    };
-    enum class Shape { Rectangle, Ellipse };
+    using Point = PaintPoint;
+    using TextSize = TextExtent;
+    using Shape = PaintShape;
 
-    Canvas(Bitmap& bitmap, CanvasState& state) : m_bitmap(bitmap), m_state(state) {}
+    // A canvas on the shared module's painter, opened when first needed.
+    Canvas(Bitmap& bitmap, CanvasState& state) : m_bitmap(bitmap), m_state(state), m_shared(true) {}
+    // A canvas on the given painter; null paints nothing.
+    Canvas(Bitmap& bitmap, CanvasState& state, CanvasPainter* painter)
+        : m_bitmap(bitmap), m_state(state), m_painter(painter)
+    {
+    }
 
     // Draws from the pen position to (x, y) with the state's pen and leaves
     // the pen there.
@@ -61,18 +65,30 @@ public:
     TextSize measure(std::string_view text) const;
     void text(int32_t x, int32_t y, std::string_view text);
 
+    // The picture of the icon file at `path` (a Linux path) closest to
+    // width x height, scaled to exactly that size; nothing when the size is
+    // not positive or passes a bitmap's limits, or the file holds no
+    // readable picture.
+    static std::optional<IconPicture> read_icon(const std::string& path, int32_t width, int32_t height);
     // Draws a picture with its alpha channel blended over the bitmap.
-    void picture(const QImage& image, int32_t x, int32_t y);
+    void picture(const IconPicture& picture, int32_t x, int32_t y);
 
     // Fonts need the toolkit's font machinery; where no GUI application runs
-    // (rukc run, unit tests) the canvas starts one on the offscreen platform.
-    // False when a non-GUI application runs already: text is then neither
-    // measured nor drawn.
+    // (rukc run, unit tests) the painter starts one on the offscreen
+    // platform. False when a non-GUI application runs already or the module
+    // is missing: text is then neither measured nor drawn.
     static bool fonts_available();
 
 private:
+    // The bitmap's rows for the painter; nothing when there is no painter
+    // or the bitmap is empty.
+    std::optional<PaintSurface> surface() const;
+    CanvasPainter* painter() const;
+
     Bitmap& m_bitmap;
     CanvasState& m_state;
+    CanvasPainter* m_painter = nullptr;
+    bool m_shared = false;
 };
 
 } // namespace ruk

@@ -6,10 +6,6 @@
 #include "graphics/JpegFile.h"
 #include "system/Disk.h"
 
-#include <QImage>
-#include <QImageReader>
-#include <QString>
-
 #include <chrono>
 #include <fcntl.h>
 #include <filesystem>
@@ -51,36 +47,6 @@ std::optional<std::string> existing_file(std::string_view script_path)
     return path;
 }
 
-// The picture of an icon file closest to width x height (the one of that
-// size, else the largest), scaled to exactly that size; null when the file
-// holds no readable picture or the size is not positive.
-QImage read_icon(const std::string& path, int32_t width, int32_t height)
-{
-    if (width <= 0 || height <= 0 || width > Bitmap::MaxSide || height > Bitmap::MaxSide)
-        return QImage();
-    QImageReader reader(QString::fromStdString(path));
-    reader.setAutoTransform(false);
-    QImage best;
-    for (int i = 0; i < 64; ++i) {
-        QImage image = reader.read();
-        if (image.isNull())
-            break;
-        if (image.width() == width && image.height() == height) {
-            best = image;
-            break;
-        }
-        if (best.isNull() || int64_t(image.width()) * image.height() > int64_t(best.width()) * best.height())
-            best = image;
-        if (!reader.jumpToNextImage())
-            break;
-    }
-    if (best.isNull())
-        return best;
-    if (best.width() != width || best.height() != height)
-        best = best.scaled(width, height, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-    return best.convertToFormat(QImage::Format_ARGB32_Premultiplied);
-}
-
 Result load_icon(Engine& e, DrawTarget& t, int32_t x, int32_t y)
 {
     std::optional<std::string> path = existing_file(e.param(1));
@@ -88,14 +54,14 @@ Result load_icon(Engine& e, DrawTarget& t, int32_t x, int32_t y)
         e.report_error(std::string(MsgImageNotFound) + e.param(1));
         return std::nullopt;
     }
-    const QImage icon = read_icon(*path, coordinate(e, 4, 32), coordinate(e, 5, 32));
-    if (icon.isNull()) {
+    const std::optional<IconPicture> icon = Canvas::read_icon(*path, coordinate(e, 4, 32), coordinate(e, 5, 32));
+    if (!icon) {
         e.report_error(MsgInvalidImage);
         return std::nullopt;
     }
-    t.bitmap->grow(x + icon.width(), y + icon.height());
-    Canvas(*t.bitmap, *t.canvas).picture(icon, x, y);
-    return int_to_text(icon.width());
+    t.bitmap->grow(x + icon->width, y + icon->height);
+    Canvas(*t.bitmap, *t.canvas).picture(*icon, x, y);
+    return int_to_text(icon->width);
 }
 
 // Waits, within a bound, until the file can be opened: a file system that

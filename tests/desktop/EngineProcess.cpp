@@ -55,7 +55,8 @@ std::string built_program(const std::string& name)
     return std::string(RUK_BIN_DIR) + "/" + name;
 }
 
-EngineProcess::EngineProcess(const std::vector<std::string>& args, const std::string& tmpdir, const std::string& display)
+EngineProcess::EngineProcess(const std::vector<std::string>& args, const std::string& tmpdir, const std::string& display,
+                             const std::string& program_path)
 {
     int out[2], err[2];
     if (::pipe(out) != 0 || ::pipe(err) != 0)
@@ -84,7 +85,7 @@ EngineProcess::EngineProcess(const std::vector<std::string>& args, const std::st
         envp.push_back(e.data());
     envp.push_back(nullptr);
 
-    std::string program = built_program("rukengine");
+    std::string program = program_path.empty() ? built_program("rukengine") : program_path;
     std::vector<std::string> copy = args;
     std::vector<char*> argv{program.data()};
     for (auto& a : copy)

@@ -25,9 +25,11 @@ private:
 // One engine process with its standard output and error read through pipes.
 class EngineProcess {
 public:
-    // Starts build/bin/rukengine with the arguments; TMPDIR is the given
-    // folder; DISPLAY is kept only when `display` is not empty.
-    EngineProcess(const std::vector<std::string>& args, const std::string& tmpdir, const std::string& display = "");
+    // Starts build/bin/rukengine (or the program at `program`) with the
+    // arguments; TMPDIR is the given folder; DISPLAY is kept only when
+    // `display` is not empty.
+    EngineProcess(const std::vector<std::string>& args, const std::string& tmpdir, const std::string& display = "",
+                  const std::string& program = "");
     ~EngineProcess();
     EngineProcess(const EngineProcess&) = delete;
     EngineProcess& operator=(const EngineProcess&) = delete;

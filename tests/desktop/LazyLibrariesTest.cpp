@@ -1,4 +1,4 @@
-// The engine maps its audio, Internet and editor libraries only once a script uses them.
+// The engine and rukc map their audio, Internet, editor and painting libraries only once a script uses them.
 #include "tests/desktop/EngineProcess.h"
 
 #include <gtest/gtest.h>
@@ -6,6 +6,7 @@
 #include <csignal>
 #include <cstdint>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 
@@ -26,6 +27,19 @@ event.initialize()
     if (app.getparam(1) = sci)
         window.create(1, "", 0)
         sci.1.create(1)
+    if.end()
+    if (app.getparam(1) = text)
+        draw.-19.rect(0, 0, 60, 40, 16777215)
+        draw.-19.text(0, 0, , , "Hello", 255)
+        &red = 0
+        for (&y, 0, 39)
+            for (&x, 0, 59)
+                if (draw.-19.getpixel(&x, &y) = 255)
+                    &red = &red + 1
+                if.end()
+            for.next()
+        for.next()
+        system.message("width " draw.-19.text.getwidth("Hello") " red " ?(&red > 10, many, few))
     if.end()
     system.message("ready")
     doevent.never(600000)
@@ -59,17 +73,31 @@ struct LazyLibraries : ::testing::Test {
     std::string script;
     void SetUp() override { script = root.write("lazy/lazy.rks", waiting_script); }
 
+    // What the script printed before "ready".
+    std::string said;
+
     // The engine's memory map once the script has said "ready"; the engine
     // is ended afterwards.
     std::string maps_of_run(const std::vector<std::string>& params)
     {
-        std::vector<std::string> args = {"--headless", "--timeout", "30", script};
+        return maps_of({"--headless", "--timeout", "30", script}, params, "");
+    }
+    // The same for "rukc run" (the program at `rukc`, the built one when empty).
+    std::string maps_of_rukc_run(const std::vector<std::string>& params, const std::string& rukc = "")
+    {
+        return maps_of({"run", "--timeout", "30", script}, params, rukc.empty() ? built_program("rukc") : rukc);
+    }
+
+    std::string maps_of(std::vector<std::string> args, const std::vector<std::string>& params,
+                        const std::string& program)
+    {
         args.insert(args.end(), params.begin(), params.end());
-        EngineProcess engine(args, root.path());
+        EngineProcess engine(args, root.path(), "", program);
         if (!engine.wait_for_line("ready", 20)) {
-            ADD_FAILURE() << "the engine never got ready: " << engine.err();
+            ADD_FAILURE() << "the program never got ready: " << engine.out() << engine.err();
             return std::string();
         }
+        said = engine.out();
         std::ifstream file("/proc/" + std::to_string(engine.pid()) + "/maps");
         std::string maps((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
         engine.signal(SIGTERM);
@@ -94,6 +122,7 @@ TEST_F(LazyLibraries, APackageThatNeitherPlaysNorFetchesMapsNeitherLibrary)
     EXPECT_FALSE(maps_library(maps, "libcurl"));
     EXPECT_FALSE(maps_library(maps, "libssl"));
     EXPECT_FALSE(maps_library(maps, "libqscintilla2"));
+    EXPECT_FALSE(maps_library(maps, "librukcanvas.so"));
 }
 
 TEST_F(LazyLibraries, EachFamilyLoadsOnlyItsOwnLibraryOnFirstUse)
@@ -114,4 +143,34 @@ TEST_F(LazyLibraries, EachFamilyLoadsOnlyItsOwnLibraryOnFirstUse)
     EXPECT_TRUE(maps_library(edited, "librukscintilla.so"));
     EXPECT_TRUE(maps_library(edited, "libqscintilla2"));
     EXPECT_FALSE(maps_library(edited, "libcurl"));
+}
+
+TEST_F(LazyLibraries, RukcRunsWithoutTheToolkitUntilAScriptPaints)
+{
+    const std::string plain = maps_of_rukc_run({});
+    ASSERT_FALSE(plain.empty());
+    EXPECT_TRUE(maps_library(plain, "libc.so")) << "the map cannot be read";
+    EXPECT_FALSE(maps_library(plain, "libQt6")) << plain;
+    EXPECT_FALSE(maps_library(plain, "librukcanvas.so"));
+
+    // Text opens the painting module, and the toolkit with it.
+    const std::string painted = maps_of_rukc_run({"text"});
+    EXPECT_TRUE(maps_library(painted, "librukcanvas.so"));
+    EXPECT_TRUE(maps_library(painted, "libQt6Gui"));
+    EXPECT_NE(said.find("width "), std::string::npos) << said;
+    EXPECT_EQ(said.find("width 0 "), std::string::npos) << said;
+    EXPECT_NE(said.find(" red many\n"), std::string::npos) << said;
+}
+
+TEST_F(LazyLibraries, RukcWithoutItsPaintingModuleDrawsNothingAndCarriesOn)
+{
+    // A copy of rukc in a folder of its own has no module beside it.
+    const std::filesystem::path alone = std::filesystem::path(root.path()) / "alone";
+    std::filesystem::create_directories(alone);
+    std::filesystem::copy_file(built_program("rukc"), alone / "rukc");
+    const std::string maps = maps_of_rukc_run({"text"}, (alone / "rukc").string());
+    ASSERT_FALSE(maps.empty());
+    EXPECT_FALSE(maps_library(maps, "libQt6"));
+    // Neither the box nor the text is painted, and text measures nothing.
+    EXPECT_NE(said.find("width 0 red few\n"), std::string::npos) << said;
 }

@@ -109,7 +109,8 @@ TEST(InstallTree, HoldsProgramsPagesExamplesAndDesktopFiles)
              "share/applications/rukengine.desktop", "share/icons/hicolor/scalable/apps/rukengine.svg",
              "share/icons/hicolor/48x48/apps/rukengine.png",
              "share/icons/hicolor/scalable/mimetypes/application-x-rukengine-package.svg",
-             "share/doc/rukengine/README.md", "share/doc/rukengine/engine.md", "share/doc/rukengine/install.md"})
+             "share/doc/rukengine/README.md", "share/doc/rukengine/engine.md", "share/doc/rukengine/install.md",
+             "lib/rukengine/librukcanvas.so"})
         EXPECT_TRUE(fs::is_regular_file(Root / file)) << file;
 
     // Every example, as sources and as a package.
@@ -288,7 +289,7 @@ TEST(DebianPackage, FieldsAndFiles)
     const std::string files = run("dpkg-deb -c " + deb).out;
     for (const char* file : {"./usr/bin/rukengine", "./usr/bin/rukc", "./usr/share/man/man1/rukengine.1",
              "./usr/share/mime/packages/rukengine.xml", "./usr/share/applications/rukengine.desktop",
-             "./usr/share/rukengine/examples/hello.ruk"})
+             "./usr/share/rukengine/examples/hello.ruk", "./usr/lib/rukengine/librukcanvas.so"})
         EXPECT_TRUE(contains(files, std::string(file) + "\n")) << file;
     fs::remove_all(out);
 }
@@ -310,6 +311,20 @@ TEST(InstalledPrograms, EngineRunsAnExamplePackage)
         for (const fs::directory_entry& entry : fs::directory_iterator(working))
             EXPECT_NE(entry.path().filename().string().rfind("hello-", 0), 0u) << entry.path();
     }
+}
+
+// The installed rukc finds its painting module beside it and paints text.
+TEST(InstalledPrograms, RukcMeasuresTextThroughItsModule)
+{
+    const char* tmpdir = std::getenv("TMPDIR");
+    ASSERT_TRUE(tmpdir);
+    const fs::path script = fs::path(tmpdir) / "installed-text.rks";
+    write_file(script, "event.initialize()\n    system.message(\"width \" draw.-19.text.getwidth(\"Hello\"))\nevent.end()\n");
+    Outcome run_text = run(quoted((Root / "bin/rukc").string()) + " run " + quoted(script.string()));
+    fs::remove(script);
+    EXPECT_EQ(run_text.code, 0) << run_text.out;
+    EXPECT_TRUE(contains(run_text.out, "width ")) << run_text.out;
+    EXPECT_FALSE(contains(run_text.out, "width 0\n")) << run_text.out;
 }
 
 } // namespace

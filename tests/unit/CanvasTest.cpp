@@ -2,8 +2,13 @@
 #ifdef RUK_WITH_DRAW
 
 #include "graphics/Canvas.h"
+#include "graphics/PainterModule.h"
 
 #include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <unistd.h>
 
 using namespace ruk;
 
@@ -193,6 +198,56 @@ TEST(Canvas, TextStaysInItsMeasuredCell)
     EXPECT_GE(Canvas(b, bold).measure("Hello").width, size.width);
     // Bytes that are not UTF-8 are Windows-1252 characters, never dropped.
     EXPECT_GT(canvas.measure("\xE9t\xE9").width, canvas.measure("t").width);
+}
+
+TEST(Canvas, WithoutAPainterNothingIsPaintedAndTextMeasuresNothing)
+{
+    Bitmap b = white_bitmap(10, 10);
+    CanvasState s = pen_and_brush(Red, 3, false);
+    Canvas canvas(b, s, nullptr);
+    canvas.fill(0, 0, 10, 10);
+    canvas.shape(Canvas::Shape::Ellipse, 0, 0, 10, 10);
+    canvas.polygon({{0, 0}, {9, 0}, {0, 9}}, true);
+    canvas.text(0, 0, "Hello");
+    canvas.picture(IconPicture{1, 1, {0xFF0000FFu}}, 0, 0);
+    canvas.line_to(5, 6);
+    EXPECT_EQ(b, white_bitmap(10, 10));
+    // The pen still moves, as it does where the line falls outside the bitmap.
+    EXPECT_EQ(s.pen_x, 5);
+    EXPECT_EQ(s.pen_y, 6);
+    const Canvas::TextSize size = canvas.measure("Hello");
+    EXPECT_EQ(size.width, 0);
+    EXPECT_EQ(size.height, 0);
+}
+
+TEST(Canvas, PicturesOfAWrongSizeAreNeverHandedOn)
+{
+    Bitmap b = white_bitmap(4, 4);
+    CanvasState s;
+    // Fewer pixels than the picture claims: nothing is read past its end.
+    Canvas(b, s).picture(IconPicture{4, 4, {0xFF0000FFu}}, 0, 0);
+    EXPECT_EQ(b, white_bitmap(4, 4));
+    Canvas(b, s).picture(IconPicture{1, 1, {0xFF0000FFu}}, 2, 1);
+    EXPECT_EQ(b.pixel(2, 1), Blue);
+    EXPECT_FALSE(Canvas::read_icon("/nonexistent.ico", 0, 16));
+    EXPECT_FALSE(Canvas::read_icon("/nonexistent.ico", 16, Bitmap::MaxSide + 1));
+}
+
+TEST(PainterModule, MissingOrForeignModulesGiveNoPainter)
+{
+    EXPECT_EQ(PainterModule("/nonexistent/folder/librukcanvas.so").painter(), nullptr);
+    // A library without the painter's entry point.
+    PainterModule foreign("libm.so.6");
+    EXPECT_EQ(foreign.painter(), nullptr);
+    EXPECT_EQ(foreign.painter(), nullptr);
+    // A file that is no library at all.
+    const std::filesystem::path junk =
+        std::filesystem::temp_directory_path() / ("librukcanvas-junk-" + std::to_string(::getpid()) + ".so");
+    std::ofstream(junk) << "not a shared library";
+    EXPECT_EQ(PainterModule(junk.string()).painter(), nullptr);
+    std::filesystem::remove(junk);
+    // The build's own module is found beside the programs.
+    EXPECT_NE(PainterModule::shared().painter(), nullptr);
 }
 
 #endif

@@ -241,6 +241,56 @@ TEST(DrawFamily, HostilePicturesAndFailedSaves)
     EXPECT_EQ(call(h, "draw.-5.load", {scratch.file("one.bmp")}), "8^^8");
 }
 
+// An icon file of 2 x 2 pixels at 32 bits with alpha, rows given top
+// first as blue-green-red-alpha words.
+std::string two_by_two_icon(const std::array<uint32_t, 4>& top_first)
+{
+    std::string ico;
+    auto u8 = [&](uint8_t v) { ico += char(v); };
+    auto u16 = [&](uint16_t v) { u8(uint8_t(v)); u8(uint8_t(v >> 8)); };
+    auto u32 = [&](uint32_t v) { u16(uint16_t(v)); u16(uint16_t(v >> 16)); };
+    u16(0), u16(1), u16(1);                           // the directory: one icon
+    u8(2), u8(2), u8(0), u8(0), u16(1), u16(32);      // 2 x 2, 32 bits
+    u32(40 + 16 + 8), u32(22);                        // its bytes and where they start
+    u32(40), u32(2), u32(4), u16(1), u16(32);         // the header: twice the height (mask)
+    for (int i = 0; i < 6; ++i)
+        u32(0);
+    for (int row : {1, 0})                            // bottom row first
+        for (int col : {0, 1}) {
+            const uint32_t p = top_first[size_t(row * 2 + col)];
+            u8(uint8_t(p >> 24)), u8(uint8_t(p >> 16)), u8(uint8_t(p >> 8)), u8(uint8_t(p));
+        }
+    for (int i = 0; i < 8; ++i)                       // the mask: all shown
+        u8(0);
+    return ico;
+}
+
+TEST(DrawFamily, IconsBlendByTheirAlphaAndGrowTheBitmap)
+{
+    ScriptHarness h;
+    ScratchFolder scratch;
+    // Opaque red, clear; opaque blue, half-covering green.
+    std::ofstream(scratch.file("dots.ico"), std::ios::binary)
+        << two_by_two_icon({0x0000FFFF, 0x00000000, 0xFF0000FF, 0x00FF0080});
+    command(h, "draw.-1.rect(0,0,4,4,16777215)");
+    EXPECT_EQ(call(h, "draw.-1.load", {scratch.file("dots.ico"), "1", "1", "2", "2"}), "2");
+    EXPECT_EQ(text_of(h, "draw.-1.width()"), "4");
+    EXPECT_EQ(text_of(h, "draw.-1.getpixel(1,1)"), "255");
+    EXPECT_EQ(text_of(h, "draw.-1.getpixel(2,1)"), "16777215");
+    EXPECT_EQ(text_of(h, "draw.-1.getpixel(1,2)"), "16711680");
+    const long half = std::stol(text_of(h, "draw.-1.getpixel(2,2)"));
+    EXPECT_EQ((half >> 8) & 0xFF, 255);
+    EXPECT_NEAR(half & 0xFF, 127, 2);
+    EXPECT_NEAR((half >> 16) & 0xFF, 127, 2);
+    EXPECT_EQ(text_of(h, "draw.-1.getpixel(0,0)"), "16777215");
+
+    // Another size is scaled to it; a picture past the edge grows the bitmap.
+    EXPECT_EQ(call(h, "draw.-1.load", {scratch.file("dots.ico"), "4", "0", "6", "6"}), "6");
+    EXPECT_EQ(text_of(h, "draw.-1.width()"), "10");
+    EXPECT_EQ(text_of(h, "draw.-1.height()"), "6");
+    EXPECT_EQ(text_of(h, "draw.-1.getpixel(4,0)"), "255");
+}
+
 TEST(DrawFamily, ClockExampleDrawsItsFace)
 {
     ScriptHarness h;
