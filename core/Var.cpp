@@ -109,6 +109,36 @@ int64_t stepped_value(Engine& e, const std::vector<std::string>& elements, bool 
     return value;
 }
 
+// Steps a counter by one in its own digits, the common case of "inc" and
+// "dec": a plain decimal number of up to seven digits (the values the
+// evaluator reads exactly), not below zero when counting down. The digits
+// are those the number's text would have. False leaves the text alone.
+bool step_digits(std::string& text, bool down)
+{
+    const size_t size = text.size();
+    if (size == 0 || size > 7 || (text[0] == '0' && size > 1) || (down && text == "0"))
+        return false;
+    for (char c : text)
+        if (c < '0' || c > '9')
+            return false;
+    size_t i = size;
+    if (!down) {
+        while (i > 0 && text[i - 1] == '9')
+            text[--i] = '0';
+        if (i == 0)
+            text.insert(text.begin(), '1');
+        else
+            ++text[i - 1];
+    } else {
+        while (text[i - 1] == '0')
+            text[--i] = '9';
+        --text[i - 1];
+        if (text[0] == '0' && size > 1)
+            text.erase(0, 1);
+    }
+    return true;
+}
+
 // "inc" and "dec": adds a step to element 0, wrapping at an optional limit.
 Result step_command(Engine& e, bool down)
 {
@@ -120,6 +150,9 @@ Result step_command(Engine& e, bool down)
     if (plain) {
         const int32_t n = vars.find(named);
         if (n >= 0) {
+            std::vector<std::string>& elements = vars.at(n).elements;
+            if (!elements.empty() && e.param(2).empty() && e.param(3).empty() && step_digits(elements[0], down))
+                return elements[0];
             std::string text = int_to_text(stepped_value(e, vars.at(n).elements, down));
             vars.set_element(n, 0, text);
             return text;

@@ -1,4 +1,4 @@
-// The "num" and "str" families driven through the dispatcher of a real engine.
+// The "num", "str" and "var" families driven through the dispatcher of a real engine.
 #include "core/Var.h"
 
 #include "core/Engine.h"
@@ -23,6 +23,7 @@ struct NumStrFixture : ::testing::Test {
     {
         register_num_family(engine);
         register_str_family(engine);
+        register_var_family(engine);
         engine.set_error_observer([this](const std::string&) { ++errors; });
         engine.set_fallback([this](Engine&) -> Result {
             ++fallbacks;
@@ -46,6 +47,7 @@ struct NumStrFixture : ::testing::Test {
     }
     Result num(const char* word, std::initializer_list<std::string> params) { return call("num", word, params); }
     Result str(const char* word, std::initializer_list<std::string> params) { return call("str", word, params); }
+    Result var(const char* word, std::initializer_list<std::string> params) { return call("var", word, params); }
 };
 
 const Result None = std::nullopt;
@@ -268,4 +270,31 @@ TEST_F(NumStrFixture, UnknownSubCommandsBecomeFunctionCalls)
     EXPECT_EQ(num("nosuch", {"1"}), None);
     EXPECT_EQ(str("nosuch", {"1"}), None);
     EXPECT_EQ(fallbacks, 2);
+}
+
+TEST_F(NumStrFixture, CountersSteppedByOneAgreeWithAnyStep)
+{
+    // "inc" and "dec" without a step count in the counter's own digits; with
+    // the step given they take the general way. Both must give the same
+    // texts, at carries, borrows, a lost leading digit and the limits of the
+    // short way (seven digits, zero counting down, texts that are not plain).
+    const char* starts[] = {"0", "1", "9", "10", "99", "100", "1099", "999999", "9999999", "10000000",
+                            "16777215", "007", "-3", "", " 5", "12a", "2+3"};
+    for (const char* start : starts) {
+        for (const char* word : {"inc", "dec"}) {
+            engine.vars().assign("a", start);
+            engine.vars().assign("b", start);
+            const Result short_way = var(word, {"a"});
+            const Result general = var(word, {"b", "1"});
+            EXPECT_EQ(short_way, general) << word << " " << start;
+            EXPECT_EQ(engine.vars().at(engine.vars().find("a")).elements[0],
+                      engine.vars().at(engine.vars().find("b")).elements[0])
+                << word << " " << start;
+        }
+    }
+    engine.vars().assign("c", "9999999");
+    EXPECT_EQ(var("inc", {"c"}), text("10000000"));
+    engine.vars().assign("c", "1000");
+    EXPECT_EQ(var("dec", {"c"}), text("999"));
+    EXPECT_EQ(errors, 0);
 }
