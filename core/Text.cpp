@@ -350,11 +350,6 @@ std::string show_tokens(std::string_view compiled)
     return out;
 }
 
-char lower_char(char c)
-{
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
 std::string to_lower(std::string_view text)
 {
     std::string out(text);

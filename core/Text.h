@@ -106,7 +106,10 @@ std::string show_tokens(std::string_view compiled);
 
 // Lower-casing of 8-bit text (ASCII letters only; other bytes unchanged).
 std::string to_lower(std::string_view text);
-char lower_char(char c);
+inline char lower_char(char c)
+{
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
 bool starts_with_1(std::string_view text);
 
 // Pieces between separators; the piece after the last separator is always
