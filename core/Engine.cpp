@@ -316,6 +316,32 @@ Result Engine::run_decoded(int32_t n)
     return dispatch_decoded(c.head);
 }
 
+// Runs a line rebuilt after a function call returned into one of its groups
+// when no group is left in it and its own command's words still stand as
+// stored: the command's decoded words and handler serve, its parameters are
+// split from the rebuilt text. Returns false (nothing done) when the line
+// must run as text.
+bool Engine::run_rebuilt_command(int32_t n, const uint16_t* record, Result& result)
+{
+    const uint16_t header = record[0];
+    if (!(header & rec::HasCommand))
+        return false;
+    const uint16_t* at = LineCode::command_of(record);
+    CommandRecord c;
+    read_command(at, c);
+    const std::string& stored = m_code.line(n).command;
+    if (c.list_start > m_line.size() || std::memcmp(m_line.data(), stored.data(), c.list_start) != 0
+        || has_group_bytes(m_line))
+        return false;
+    m_group_start = m_group_end = -1;
+    c.word_start = 0;
+    if (!assign_decoded(c, stored, m_line.size(), 0))
+        result = split_command(m_line); // reports the syntax error as it stands
+    else
+        result = dispatch_decoded(c.head);
+    return true;
+}
+
 // Makes a decoded command the current one: its words from the stored text,
 // its parameters from there too when they are fixed, otherwise split from the
 // line buffer up to `end`, where the list start has moved by `moved`. Returns
@@ -403,10 +429,10 @@ void Engine::run_lines_impl(std::optional<size_t> until_depth)
             // A line re-run after a function call took over is usually
             // rebuilt text; when it is still exactly the stored line (the
             // first line of the function, say) it runs decoded too.
-            if (m_decode && m_pc >= 0 && m_pc < m_code.line_count() && m_code.decoded().line(m_pc)
-                && (stored_text || m_line == m_code.line(m_pc).command))
+            const uint16_t* record = m_decode && m_pc >= 0 && m_pc < m_code.line_count() ? m_code.decoded().line(m_pc) : nullptr;
+            if (record && (stored_text || m_line == m_code.line(m_pc).command))
                 result = run_decoded(m_pc);
-            else
+            else if (!record || !run_rebuilt_command(m_pc, record, result))
                 result = run_line(m_line, true);
             m_abort = false;
             stored_text = false;

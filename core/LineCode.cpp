@@ -123,6 +123,23 @@ uint16_t LineCode::head_id(std::string_view word)
     return static_cast<uint16_t>(m_heads.size() - 1);
 }
 
+const uint16_t* LineCode::command_of(const uint16_t* record)
+{
+    const uint16_t header = *record++;
+    if (header & rec::HasTarget)
+        record += rec::SlotUnits;
+    CommandRecord skipped;
+    for (uint32_t k = 0, count = header & 0xFF; k < count; ++k) {
+        const GroupKind kind = static_cast<GroupKind>(record[0] >> 8);
+        record += 3;
+        if (kind == GroupKind::Variable)
+            record += rec::SlotUnits;
+        else if (kind == GroupKind::Command)
+            record = read_command(record, skipped);
+    }
+    return record;
+}
+
 // The entry of a command's words, made on first sight. Scripts use few
 // different word lists, so the table stays small.
 uint16_t LineCode::pieces_id(std::string_view text, const SplitSpans& spans)

@@ -138,6 +138,9 @@ public:
         return at == NotDecoded ? nullptr : m_stream.data() + at;
     }
     Head& head(uint16_t id) { return m_heads[id]; }
+    // Where the line's own command record starts in a line record that
+    // has one (HasCommand): past the target slot and the groups.
+    static const uint16_t* command_of(const uint16_t* record);
     const Pieces& pieces(uint16_t id) const { return m_pieces[id]; }
 
     // Bytes the decoded form takes, tables and their spare room included.

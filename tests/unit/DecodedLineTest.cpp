@@ -99,6 +99,33 @@ TEST(DecodedLines, CallsInsideGroupsAndSyntaxErrors)
     EXPECT_EQ(o.errors[1], MsgUnknown);
 }
 
+TEST(DecodedLines, LinesRebuiltAfterAReturn)
+{
+    // After a function returns into a group, the rest of the line runs from
+    // the rebuilt text: a returned value holding separators, group bytes or
+    // enough parameters for the syntax error must act exactly as text does.
+    Outcome o = run_both("event.initialize()\n"
+                         "&sep = str.char(142)\n"
+                         "&open = str.char(14)\n"
+                         "&r = str.upper(echo(\"a\" &sep \"b\"))\n"
+                         "system.message(&r \"/\" str.len(&r))\n"
+                         "system.message(str.sub(echo(\"hello\" &sep \"1\" &sep \"3\"), 9))\n"
+                         "system.message(str.len(echo(&open \"x\")))\n"
+                         "system.message(echo(\"1\" &sep \"2\" &sep \"3\" &sep \"4\" &sep \"5\" &sep \"6\" &sep \"7\" "
+                         "&sep \"8\" &sep \"9\" &sep \"10\" &sep \"11\" &sep \"12\" &sep \"13\" &sep \"14\"))\n"
+                         "&n = echo(7) + 1\n"
+                         "system.message(&n)\n"
+                         "event.end()\n"
+                         "function.echo(&v)\n"
+                         "    return(&v)\n"
+                         "function.end()\n");
+    // What text gives: return keeps its first parameter, so values arrive
+    // cut at their separators, and the line whose value brings a group byte
+    // goes on as text.
+    EXPECT_EQ(o.output, "AB/2\n\n-1294847872\n8\n");
+    ASSERT_EQ(o.errors.size(), 1u);
+}
+
 TEST(DecodedLines, NestedCommandsAndParameterNames)
 {
     // Commands whose parameters hold groups keep their decoded words; their
