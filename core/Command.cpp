@@ -2,6 +2,7 @@
 #include "core/Command.h"
 
 #include "core/Text.h"
+#include "core/TextCopy.h"
 
 #include <algorithm>
 #include <cstring>

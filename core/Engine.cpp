@@ -2,6 +2,7 @@
 #include "core/Engine.h"
 
 #include "core/Condition.h"
+#include "core/TextCopy.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -233,15 +234,17 @@ Result Engine::run_decoded(int32_t n)
     const uint32_t group_count = header & 0xFF;
     if (header & rec::HasTarget)
         at += rec::SlotUnits;
-    if (m_group_shift.size() <= group_count)
-        m_group_shift.resize(static_cast<size_t>(group_count) + 1);
-    m_group_shift[0] = 0;
+    // How far each group's result moved what follows it. Kept on the stack:
+    // an event or a script function run inside one of the line's commands
+    // runs lines of its own before this one goes on.
+    std::array<int32_t, rec::MaxGroups + 1> group_shift;
+    group_shift[0] = 0;
     int32_t shift = 0; // how far earlier results have moved what follows them
     CommandRecord c;
     for (uint32_t k = 0; k < group_count; ++k) {
         m_group_start = m_group_end = -1;
         const GroupKind kind = static_cast<GroupKind>(at[0] >> 8);
-        const int32_t before = m_group_shift[at[0] & 0xFF]; // how far this group's opening byte moved
+        const int32_t before = group_shift[at[0] & 0xFF]; // how far this group's opening byte moved
         const uint32_t stored_open = at[1];
         const uint32_t stored_close = at[2];
         const size_t open = static_cast<size_t>(static_cast<int64_t>(stored_open) + before);
@@ -264,7 +267,7 @@ Result Engine::run_decoded(int32_t n)
                 return run_line(m_line, true); // reports the overlong line as text does
             splice(m_line, open, close - open + 1, value);
             shift += static_cast<int32_t>(value.size()) - static_cast<int32_t>(close - open + 1);
-            m_group_shift[k + 1] = shift;
+            group_shift[k + 1] = shift;
             if (has_group_bytes(value))
                 return run_line(m_line, true); // the value brought groups of its own
             continue;
@@ -300,7 +303,7 @@ Result Engine::run_decoded(int32_t n)
         }
         splice(m_line, open, old_size, text);
         shift += static_cast<int32_t>(text.size()) - static_cast<int32_t>(old_size);
-        m_group_shift[k + 1] = shift;
+        group_shift[k + 1] = shift;
         if (m_code.version() != version)
             return run_line(m_line, true);
         if (has_group_bytes(text))

@@ -205,7 +205,6 @@ private:
     uint32_t m_table_generation = 1; // changes with every change of the table
     Handler m_fallback;
     bool m_decode = true;
-    std::vector<int32_t> m_group_shift; // reused by run_decoded
 
     int32_t m_pc = -1;
     std::string m_event_name;

@@ -11,7 +11,6 @@ namespace ruk {
 namespace {
 
 constexpr size_t MaxDecodedLength = 0xFFFF;
-constexpr size_t MaxDecodedGroups = 0xFF;
 // Bounds of the table of word lists: a script of many different ones
 // copies the words of those past it.
 constexpr size_t MaxPieces = 4096;
@@ -174,7 +173,7 @@ bool LineCode::decode(const CodeLine& line)
         return false;
     std::vector<FoundGroup> groups;
     find_groups(text, groups);
-    if (groups.size() > MaxDecodedGroups)
+    if (groups.size() > rec::MaxGroups)
         return false;
 
     const size_t header_at = m_stream.size();

@@ -59,6 +59,7 @@ inline constexpr uint16_t HasParamSlots = 0x400;
 inline constexpr uint16_t ParamsFixed = 0x80;
 inline constexpr size_t SlotUnits = 4;
 inline constexpr uint16_t NoPieces = 0xFFFF;
+inline constexpr size_t MaxGroups = 0xFF; // a line with more runs as text
 } // namespace rec
 
 enum class GroupKind : uint8_t {

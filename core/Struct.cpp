@@ -2,6 +2,7 @@
 #include "core/Struct.h"
 
 #include "core/Engine.h"
+#include "core/TextCopy.h"
 
 #include <climits>
 

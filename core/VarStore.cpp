@@ -2,6 +2,7 @@
 #include "core/VarStore.h"
 
 #include "core/Text.h"
+#include "core/TextCopy.h"
 
 namespace ruk {
 

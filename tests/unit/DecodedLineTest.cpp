@@ -126,6 +126,24 @@ TEST(DecodedLines, LinesRebuiltAfterAReturn)
     ASSERT_EQ(o.errors.size(), 1u);
 }
 
+TEST(DecodedLines, EventsRunInsideALineLeaveItsGroupsInPlace)
+{
+    // The syntax error in the inner group raises the "error" event, whose
+    // own decoded line runs before the outer line goes on; where the outer
+    // line's later groups stand must not be taken from that line. The
+    // variable name's length sets the inner line's shifts: this one used
+    // to misplace a group.
+    Outcome o = run_both("event.initialize()\n"
+                         "    system.message(str.lower(\"XYZXYZXYZXYZXYZ\") str.trim(str.upper(str.len(1, 2, 3, 4, 5, 6, 7, "
+                         "8, 9, 10, 11, 12, 13, 14) \"y\")) \"!\")\n"
+                         "    system.message(\"end\")\n"
+                         "event.end()\n"
+                         "event.error()\n"
+                         "    system.message(\"e\" &vvvvvvvvvvvvvvvvvvvv)\n"
+                         "event.end()\n");
+    EXPECT_EQ(o.output, "e\nxyzxyzxyzxyzxyz1Y!\n"); // the error ends the event after its line
+}
+
 TEST(DecodedLines, NestedCommandsAndParameterNames)
 {
     // Commands whose parameters hold groups keep their decoded words; their
