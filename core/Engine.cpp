@@ -37,18 +37,6 @@ void splice(std::string& text, size_t pos, size_t count, std::string_view value)
         text.resize(old_size - count + value.size());
 }
 
-// Digits without a leading zero, few enough to be exact in single
-// precision: the text int_to_text(eval_int(text)) gives back unchanged.
-bool is_canonical_number(std::string_view text)
-{
-    if (text.empty() || text.size() > 7 || (text[0] == '0' && text.size() > 1))
-        return false;
-    for (char c : text)
-        if (c < '0' || c > '9')
-            return false;
-    return true;
-}
-
 bool has_group_bytes(std::string_view value)
 {
     static_assert((tok::GroupOpen & ~1) == (tok::GroupClose & ~1));
@@ -217,6 +205,18 @@ Result Engine::run_line(std::string& buffer, bool execute)
     return split_command(buffer);
 }
 
+// Runs a line's own command, read from its record, once no group is left in
+// the line buffer: words from the decoded form, parameters as it says.
+// Inlined: it is the last step of every decoded line.
+[[gnu::always_inline]] inline Result Engine::run_own_command(CommandRecord& c, const std::string& stored)
+{
+    m_group_start = m_group_end = -1;
+    c.word_start = 0;
+    if (!assign_decoded(c, stored, m_line.size(), 0))
+        return split_command(m_line); // reports the syntax error as it stands
+    return dispatch_decoded(c.head);
+}
+
 // Runs line n from its decoded form; the line buffer holds its stored text.
 // Groups are evaluated in the same order and replaced in the buffer in the
 // same way as run_line does, so that a function called from a group saves
@@ -313,10 +313,7 @@ Result Engine::run_decoded(int32_t n)
     if (!(header & rec::HasCommand))
         return split_command(m_line);
     read_command(at, c);
-    c.word_start = 0;
-    if (!assign_decoded(c, stored, m_line.size(), 0))
-        return split_command(m_line); // reports the syntax error as it stands
-    return dispatch_decoded(c.head);
+    return run_own_command(c, stored);
 }
 
 // Runs a line rebuilt after a function call returned into one of its groups
@@ -336,12 +333,7 @@ bool Engine::run_rebuilt_command(int32_t n, const uint16_t* record, Result& resu
     if (c.list_start > m_line.size() || std::memcmp(m_line.data(), stored.data(), c.list_start) != 0
         || has_group_bytes(m_line))
         return false;
-    m_group_start = m_group_end = -1;
-    c.word_start = 0;
-    if (!assign_decoded(c, stored, m_line.size(), 0))
-        result = split_command(m_line); // reports the syntax error as it stands
-    else
-        result = dispatch_decoded(c.head);
+    result = run_own_command(c, stored);
     return true;
 }
 

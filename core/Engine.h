@@ -184,6 +184,7 @@ private:
     Result run_decoded(int32_t n);
     Result dispatch_decoded(uint16_t head);
     bool run_rebuilt_command(int32_t n, const uint16_t* record, Result& result);
+    Result run_own_command(CommandRecord& c, const std::string& stored);
     bool assign_decoded(const CommandRecord& c, const std::string& stored, size_t end, int32_t moved);
     void assign_result(const std::string& value);
     void append_error_field(std::string& out, std::string_view field);

@@ -2,7 +2,6 @@
 #pragma once
 
 #include <cstdint>
-#include <cstring>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -35,6 +34,17 @@ int32_t eval_int(std::string_view text, int32_t fallback);
 // True when the text is non-empty, made only of digits, + - * / and the
 // numeric parentheses, and holds at least one digit.
 bool is_int_expression(std::string_view text);
+// Digits without a leading zero, few enough to be exact in single
+// precision: the text int_to_text(eval_int(text)) gives back unchanged.
+inline bool is_canonical_number(std::string_view text)
+{
+    if (text.empty() || text.size() > 7 || (text[0] == '0' && text.size() > 1))
+        return false;
+    for (char c : text)
+        if (c < '0' || c > '9')
+            return false;
+    return true;
+}
 
 std::string int_to_text(int64_t value);
 std::string flag_to_text(bool flag);

@@ -115,12 +115,9 @@ int64_t stepped_value(Engine& e, const std::vector<std::string>& elements, bool 
 // are those the number's text would have. False leaves the text alone.
 bool step_digits(std::string& text, bool down)
 {
-    const size_t size = text.size();
-    if (size == 0 || size > 7 || (text[0] == '0' && size > 1) || (down && text == "0"))
+    if (!is_canonical_number(text) || (down && text == "0"))
         return false;
-    for (char c : text)
-        if (c < '0' || c > '9')
-            return false;
+    const size_t size = text.size();
     size_t i = size;
     if (!down) {
         while (i > 0 && text[i - 1] == '9')
